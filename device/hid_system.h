@@ -1,0 +1,66 @@
+// The seam between the pendant link and the operating system's HID stack.
+// The Win32 side uses SetupAPI, HID and overlapped file I/O; tests and the
+// simulator use a virtual pendant.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "device/reports.h"
+
+namespace quenta {
+
+struct HidGuid {
+  std::uint8_t bytes[16] = {};
+};
+
+struct HidAttributes {
+  std::uint16_t vendorId = 0;
+  std::uint16_t productId = 0;
+};
+
+// A handle opened for overlapped reading. At most one read is outstanding; a
+// report that completes after a wait ran out is delivered whole by a later call.
+class HidReader {
+ public:
+  // Destruction cancels an outstanding read and waits for its end, so nothing
+  // completes into freed memory.
+  virtual ~HidReader() = default;
+  // Waits at most waitMs for a report. False: none arrived (or the read failed).
+  virtual bool Read(InputReport& report, unsigned waitMs) = 0;
+};
+
+class HidWriter {
+ public:
+  virtual ~HidWriter() = default;
+  // Gives the device at most boundMs to accept the report; a report not taken
+  // in time is dropped.
+  virtual void Write(const OutputReport& report, unsigned boundMs) = 0;
+};
+
+class HidSystem {
+ public:
+  virtual ~HidSystem() = default;
+  virtual HidGuid HidClassGuid() = 0;
+  // Visits the present interfaces of the class in enumeration order until
+  // visit returns true or enumeration fails. An interface whose path cannot
+  // be read is skipped.
+  virtual void ForEachInterface(const HidGuid& classGuid, const std::function<bool(const std::string& path)>& visit) = 0;
+  // Opens the path with no access, reads its attributes and closes it again.
+  virtual std::optional<HidAttributes> QueryAttributes(const std::string& path) = 0;
+  virtual std::unique_ptr<HidReader> OpenReader(const std::string& path) = 0;  // null when the open fails
+  virtual std::unique_ptr<HidWriter> OpenWriter(const std::string& path) = 0;  // null when the open fails
+};
+
+// The window the link lives in: its poll timer and device notifications.
+class LinkWindow {
+ public:
+  virtual ~LinkWindow() = default;
+  virtual void StartPollTimer() = 0;  // timer 1, 25 ms
+  virtual void RegisterForDeviceNotifications(const HidGuid& classGuid) = 0;
+};
+
+}  // namespace quenta
