@@ -21,13 +21,17 @@ std::string ModuleStem(const std::string& modulePath) {
 }
 
 const char* SetProNameCore(FrameworkString name, const std::string& modulePath) {
+  // The host hands its string over by value: it is released exactly once, whatever happens below.
+  struct ReleaseOnExit {
+    FrameworkString& str;
+    ~ReleaseOnExit() { ReleaseFrameworkString(str); }
+  } release{name};
   ProfileName = FrameworkStringText(name);
+  TitleTail = " Pendant --Orbelin Ver 1.0";
+  FullTitle = ModuleStem(modulePath) + TitleTail;
   {
-    ProfileStore store;  // opens the profile and writes it back
-    TitleTail = " Pendant --Orbelin Ver 1.0";
-    FullTitle = ModuleStem(modulePath) + TitleTail;
+    ProfileStore store;  // opens the profile; its destruction writes it back
   }
-  ReleaseFrameworkString(name);
   return FullTitle.c_str();
 }
 

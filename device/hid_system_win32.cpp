@@ -1,0 +1,175 @@
+// SetupAPI enumeration, HID attributes and overlapped reads with a bounded
+// wait. The read buffer belongs to the reader, never to the caller's report,
+// so a read that completes late cannot change a report while it is decoded.
+#include "device/hid_system_win32.h"
+
+#include <windows.h>
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
+
+#include <cstring>
+#include <vector>
+
+namespace quenta {
+
+namespace {
+
+#if defined(_M_IX86) || defined(__i386__)
+static_assert(sizeof(SP_DEVICE_INTERFACE_DATA) == 28, "interface record size on the 32-bit target");
+static_assert(sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A) == 5, "fixed part of the detail record on the 32-bit target");
+#endif
+static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "attribute record size");
+
+constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+class OverlappedReader : public HidReader {
+ public:
+  OverlappedReader(HANDLE file, HANDLE event) : file_(file) {
+    overlapped_.hEvent = event;
+  }
+
+  ~OverlappedReader() override {
+    if (pending_) {
+      CancelIo(file_);
+      DWORD ignored = 0;
+      GetOverlappedResult(file_, &overlapped_, &ignored, TRUE);
+    }
+    CloseHandle(file_);
+  }
+
+  bool Read(InputReport& report, unsigned waitMs) override {
+    if (!pending_) {
+      overlapped_.Offset = overlapped_.OffsetHigh = 0;
+      ResetEvent(overlapped_.hEvent);
+      DWORD got = 0;
+      if (ReadFile(file_, buffer_, sizeof buffer_, &got, &overlapped_)) return Deliver(report, got);
+      if (GetLastError() != ERROR_IO_PENDING) return false;
+      pending_ = true;
+    }
+    if (WaitForSingleObject(overlapped_.hEvent, waitMs) != WAIT_OBJECT_0) return false;
+    DWORD got = 0;
+    const BOOL ok = GetOverlappedResult(file_, &overlapped_, &got, FALSE);
+    pending_ = false;
+    return ok && Deliver(report, got);
+  }
+
+ private:
+  bool Deliver(InputReport& report, DWORD got) {
+    if (got == 0) return false;
+    // A short report fills what it carries; the rest of the report reads as zero.
+    report.fill(0);
+    std::memcpy(report.data(), buffer_, got < report.size() ? got : report.size());
+    return true;
+  }
+
+  HANDLE file_;
+  OVERLAPPED overlapped_ = {};
+  bool pending_ = false;
+  unsigned char buffer_[kInputReportSize] = {};
+};
+
+class BoundedWriter : public HidWriter {
+ public:
+  BoundedWriter(HANDLE file, HANDLE event) : file_(file), event_(event) {}
+  ~BoundedWriter() override {
+    CloseHandle(file_);
+    CloseHandle(event_);
+  }
+
+  void Write(const OutputReport& report, unsigned boundMs) override {
+    std::memcpy(buffer_, report.data(), report.size());
+    OVERLAPPED overlapped = {};
+    overlapped.hEvent = event_;
+    ResetEvent(event_);
+    DWORD written = 0;
+    if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return;
+    if (GetLastError() != ERROR_IO_PENDING) return;
+    if (WaitForSingleObject(event_, boundMs) != WAIT_OBJECT_0) CancelIo(file_);
+    // The record and buffer must outlive the I/O: wait for the cancelled or finished write.
+    GetOverlappedResult(file_, &overlapped, &written, TRUE);
+  }
+
+ private:
+  HANDLE file_;
+  HANDLE event_;
+  unsigned char buffer_[kOutputReportSize] = {};
+};
+
+class Win32HidSystem : public HidSystem {
+ public:
+  ~Win32HidSystem() override {
+    if (readEvent_ != nullptr) CloseHandle(readEvent_);
+  }
+
+  HidGuid HidClassGuid() override {
+    GUID guid;
+    HidD_GetHidGuid(&guid);
+    HidGuid result;
+    std::memcpy(result.bytes, &guid, sizeof result.bytes);
+    return result;
+  }
+
+  void ForEachInterface(const HidGuid& classGuid, const std::function<bool(const std::string&)>& visit) override {
+    GUID guid;
+    std::memcpy(&guid, classGuid.bytes, sizeof guid);
+    HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE) return;
+    for (DWORD index = 0;; ++index) {
+      SP_DEVICE_INTERFACE_DATA interfaceData = {};
+      interfaceData.cbSize = sizeof interfaceData;
+      if (!SetupDiEnumDeviceInterfaces(set, nullptr, &guid, index, &interfaceData)) break;
+      DWORD required = 0;
+      SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, nullptr, 0, &required, nullptr);
+      if (required < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A)) continue;
+      std::vector<unsigned char> storage(required + 1, 0);
+      auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(storage.data());
+      detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+      if (!SetupDiGetDeviceInterfaceDetailA(set, &interfaceData, detail, required, nullptr, nullptr)) continue;
+      if (visit(detail->DevicePath)) break;
+    }
+    SetupDiDestroyDeviceInfoList(set);
+  }
+
+  std::optional<HidAttributes> QueryAttributes(const std::string& path) override {
+    HANDLE query = CreateFileA(path.c_str(), 0, kShare, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (query == INVALID_HANDLE_VALUE) return std::nullopt;
+    HIDD_ATTRIBUTES attributes = {};
+    attributes.Size = sizeof attributes;
+    const BOOLEAN ok = HidD_GetAttributes(query, &attributes);
+    CloseHandle(query);
+    if (!ok) return std::nullopt;
+    return HidAttributes{attributes.VendorID, attributes.ProductID};
+  }
+
+  std::unique_ptr<HidReader> OpenReader(const std::string& path) override {
+    if (readEvent_ == nullptr) readEvent_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    if (readEvent_ == nullptr) return nullptr;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<OverlappedReader>(file, readEvent_);
+  }
+
+  std::unique_ptr<HidWriter> OpenWriter(const std::string& path) override {
+    // Opened overlapped so that the write can be bounded; a device that never
+    // accepts a report cannot hold the host's UI thread.
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (event == nullptr) {
+      CloseHandle(file);
+      return nullptr;
+    }
+    return std::make_unique<BoundedWriter>(file, event);
+  }
+
+ private:
+  HANDLE readEvent_ = nullptr;  // one manual-reset event for every read, closed with the system
+};
+
+}  // namespace
+
+std::unique_ptr<HidSystem> CreateWin32HidSystem() { return std::make_unique<Win32HidSystem>(); }
+
+}  // namespace quenta

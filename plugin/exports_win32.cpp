@@ -1,0 +1,86 @@
+// The DLL's entry points: plain cdecl functions with undecorated names (see
+// Quenta.def). No C++ exception crosses them.
+#include <windows.h>
+
+#include <memory>
+
+#include "config/propertiesdlg_win32.h"
+#include "device/window_win32.h"
+#include "plugin/framework_string.h"
+#include "plugin/hold_ticks.h"
+#include "plugin/host_view_win32.h"
+#include "plugin/lifecycle.h"
+#include "plugin/module_instance_win32.h"
+#include "plugin/module_state.h"
+
+namespace {
+
+quenta::PandrelWindow* g_pandrelWin = nullptr;
+
+template <typename F>
+void Guarded(F&& body) {
+  try {
+    body();
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+void SetDoButton(quenta::DoButtonFn fn) { quenta::Host.DoButton = fn; }
+void SetSetDRO(quenta::SetDROFn fn) { quenta::Host.SetDRO = fn; }
+void SetGetDRO(quenta::GetDROFn fn) { quenta::Host.GetDRO = fn; }
+void SetGetLED(quenta::GetLEDFn fn) { quenta::Host.GetLED = fn; }
+void SetSetLED(quenta::SetLEDFn fn) { quenta::Host.SetLED = fn; }
+void SetCode(quenta::CodeFn fn) { quenta::Host.Code = fn; }
+
+const char* SetProName(quenta::FrameworkString name) {
+  try {
+    return quenta::SetProNameCore(name, quenta::ModulePath());
+  } catch (...) {
+    return "";
+  }
+}
+
+bool InitControl(void* block1, void* block2, void* block3, void* view) {
+  quenta::HostBlock1 = block1;
+  quenta::HostBlock2 = block2;
+  quenta::HostBlock3 = block3;
+  quenta::HostView = view;
+  Guarded([&] {
+    auto window = std::make_unique<quenta::PandrelWindow>();
+    window->Create(quenta::HostViewWindow(view), quenta::ModuleInstance());
+    delete g_pandrelWin;
+    g_pandrelWin = window.release();
+  });
+  return true;
+}
+
+void PostInitControl() {
+  Guarded([] { quenta::PostInitControlCore(g_pandrelWin ? &g_pandrelWin->Link() : nullptr); });
+}
+
+void Update() { quenta::AdvanceHoldTicks(); }
+
+void Config() {
+  Guarded([] { quenta::ConfigCore([] { quenta::RunPropertiesDialog(quenta::ModuleInstance()); }); });
+}
+
+void StopPlug() {
+  Guarded([] {
+    delete g_pandrelWin;
+    g_pandrelWin = nullptr;
+  });
+}
+
+void DoDwell() {}
+void Reset() {}
+void JogOn() {}
+void JogOff() {}
+void Purge() {}
+void Probe() {}
+void Home() {}
+
+}  // extern "C"
