@@ -1,0 +1,86 @@
+// What a scenario runner needs from "the plug-in plus its surroundings":
+// the native runner drives the portable core with a virtual pendant, the Wine
+// runner drives the real DLL with a pipe pendant. Both hand the plug-in the
+// callbacks of the one ScriptedHost they are built with, so every host call
+// is recorded there, and neither checks anything itself: the scenario runner
+// does all checking.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/reports.h"
+
+namespace quenta::sim {
+
+class ScriptedHost;
+
+// One SETTING of `config`. The kind follows the control: edit boxes take
+// text, drop-down lists a row (-1 selects none), check boxes on/off.
+struct DialogSetting {
+  enum class Kind { Text, Row, Check };
+  int controlId = 0;
+  Kind kind = Kind::Text;
+  std::string text;  // Kind::Text: replaces the edit box's text
+  int row = -1;      // Kind::Row
+  bool checked = false;  // Kind::Check
+};
+
+enum class ConfigOutcome {
+  Ran,          // Config ran; the dialog was closed with OK or Escape as asked
+  Unavailable,  // this runner cannot show the dialog: the scenario fails
+};
+
+class PluginDriver {
+ public:
+  virtual ~PluginDriver() = default;
+
+  // Set-up, before Start: how many pendants are present at discovery (0 = absent).
+  // They enumerate in order, each at its own path.
+  virtual void SetPendantCount(int count) = 0;
+
+  // The host's start-up, in order: the six Set... exports with the scripted
+  // host's callbacks, SetProName(profilePath) as a framework string of the
+  // scripted host's manager, InitControl(HostBlock1..3, HostView),
+  // PostInitControl. Returns the text SetProName returned.
+  virtual std::string Start(const std::string& profilePath) = 0;
+
+  // The 8 bytes the pendant reports from now on (byte 0 first).
+  virtual void SetReport(const InputReport& report) = 0;
+  // The next `polls` read attempts get no report within the read wait.
+  virtual void Stall(int polls) = 0;
+
+  // The first pendant leaves / comes back at the same path; another HID device
+  // arrives / is removed. Each sends its WM_DEVICECHANGE (removal 0x8004 with
+  // the device's interface record, arrival 0x8000), but only once the plug-in
+  // has registered for notifications, i.e. matched a pendant at discovery.
+  // Reports reach the plug-in only while the pendant is present. With no
+  // pendant at discovery, Replug makes one appear (which the plug-in never sees).
+  virtual void Unplug() = 0;
+  virtual void Replug() = 0;
+  virtual void OtherArrives() = 0;
+  virtual void OtherLeaves() = 0;
+
+  // One timer message of the plug-in's window (nothing before Start or after Stop).
+  virtual void Poll() = 0;
+  // One call of Update.
+  virtual void Tick() = 0;
+  // The Config export: apply `settings` in order while the dialog is open,
+  // then OK (ok) or Escape. A refused OK: record the message box through
+  // ScriptedHost::RecordMessage, dismiss it, then close the dialog with Escape.
+  virtual ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) = 0;
+  // StopPlug.
+  virtual void Stop() = 0;
+
+  // The last output report written to the pendant since the previous call, if any.
+  virtual std::optional<OutputReport> TakeLastReport() = 0;
+};
+
+// Makes a fresh driver (a freshly loaded module) for one scenario. The host
+// outlives the driver.
+using DriverFactory = std::function<std::unique_ptr<PluginDriver>(ScriptedHost& host)>;
+
+}  // namespace quenta::sim

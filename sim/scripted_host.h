@@ -1,0 +1,117 @@
+// The host as scenarios script it: LEDs and DROs that answer what the
+// scenario set, every call the plug-in makes recorded in order, and a
+// HostBlock3 whose status line is a framework string of the host's own
+// counting string manager. Its callbacks are plain functions with the host's
+// signatures working on the one current instance, so they can be handed to
+// the portable core or to the DLL's Set... exports alike.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "plugin/framework_string.h"
+#include "plugin/host_api.h"
+#include "sim/host_call.h"
+
+namespace quenta::sim {
+
+// Allocates from the heap and counts what it hands out and takes back.
+class CountingStringManager : public StringManager {
+ public:
+  CountingStringManager();
+  ~CountingStringManager();
+  CountingStringManager(const CountingStringManager&) = delete;
+  CountingStringManager& operator=(const CountingStringManager&) = delete;
+
+  StringData* Allocate(int allocLength, int charSize) override;
+  void Free(StringData* data) override;
+  StringData* Reallocate(StringData* data, int allocLength, int charSize) override;
+  StringData* GetNilString() override;
+  StringManager* Clone() override { return this; }
+
+  // A new string holding text, one reference.
+  FrameworkString Make(const std::string& text);
+
+  int allocations = 0;
+  int frees = 0;
+  int badFrees = 0;  // the nil string, or a buffer this manager does not own
+  int Live() const { return allocations - frees; }
+  std::function<void()> onAllocate;
+
+ private:
+  bool Owns(const StringData* data) const;
+  struct NilBuffer {
+    StringData header;
+    char chars[8];  // the characters follow the header directly
+  };
+  std::vector<StringData*> live_;
+  NilBuffer nil_{};
+};
+
+class ScriptedHost {
+ public:
+  ScriptedHost();
+  ~ScriptedHost();
+  ScriptedHost(const ScriptedHost&) = delete;
+  ScriptedHost& operator=(const ScriptedHost&) = delete;
+
+  // The callbacks below act on this instance from now on.
+  void MakeCurrent();
+  static ScriptedHost* Current();
+
+  // The six callbacks, for the Set... exports.
+  static HostCallbacks Callbacks();
+  static void DoButton(short code);
+  static void SetDRO(int code, double value);
+  static double GetDRO(int code);
+  static bool GetLED(int code);
+  static void SetLED(int code, bool lit);
+  static void Code(const char* text);
+
+  // What the scenario scripts.
+  void SetLed(int code, bool lit) { leds_[code] = lit; }
+  void SetDro(int code, double value) { dros_[code] = value; }
+
+  // Host blocks for InitControl. HostBlock3 holds the status line at kStatusLineOffset.
+  void* HostBlock1() { return block1_; }
+  void* HostBlock2() { return block2_; }
+  void* HostBlock3() { return block3_.get(); }
+  std::string StatusText() const;
+  // A framework string of the host's manager, as SetProName takes it by value.
+  FrameworkString MakeString(const std::string& text) { return manager_.Make(text); }
+  const CountingStringManager& Strings() const { return manager_; }
+
+  // A message box the runner saw (under Wine the dialog's, natively the model's).
+  void RecordMessage(const std::string& text);
+  // Records a status assignment still pending; the runner calls it after each command.
+  void FlushStatus();
+  // Every call recorded since the previous TakeCalls.
+  std::vector<HostCall> TakeCalls();
+
+  // Sees every call as it happens, reads included, as one line of text.
+  void SetObserver(std::function<void(const std::string& line, bool isRead)> observer) {
+    observer_ = std::move(observer);
+  }
+
+ private:
+  void Record(HostCall call);
+  void Notify(const std::string& line, bool isRead);
+  FrameworkString& StatusLine();
+  void ShareStatus();
+
+  CountingStringManager manager_;
+  std::unique_ptr<unsigned char[]> block3_;
+  unsigned char block1_[64] = {};
+  unsigned char block2_[64] = {};
+  StringData* heldStatus_ = nullptr;  // the host's own reference to the status buffer
+  bool statusPending_ = false;
+  std::map<int, bool> leds_;
+  std::map<int, double> dros_;
+  std::vector<HostCall> calls_;
+  std::function<void(const std::string&, bool)> observer_;
+};
+
+}  // namespace quenta::sim
