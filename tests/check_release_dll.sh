@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Static checks of the release DLL: PE32 for i386, exactly the host's 23
+# export names with no decoration, and imports from Windows system DLLs only.
+set -euo pipefail
+dll=$1
+objdump=${2:-i686-w64-mingw32-objdump}
+dump=$("$objdump" -p "$dll")
+fail=0
+
+grep -q 'file format pei-i386' <<<"$dump" || { echo "not a PE file for i386"; fail=1; }
+grep -qE '^Magic[[:space:]]+010b' <<<"$dump" || { echo "not PE32 (optional header magic is not 010b)"; fail=1; }
+
+expected="Config DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer DoDwell Home InitControl \
+JogOff JogOn PostInitControl Probe Purge Reset SetCode SetDoButton SetGetDRO SetGetLED SetProName SetSetDRO SetSetLED \
+StopPlug Update"
+actual=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\s*\[/{print $NF; next} on{on=0}' <<<"$dump" | sort | tr '\n' ' ' | sed 's/ $//')
+if [ "$actual" != "$expected" ]; then
+  echo "export names differ"
+  echo "  expected: $expected"
+  echo "  actual:   $actual"
+  fail=1
+fi
+
+allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|ws2_32|wsock32|setupapi|hid|msvcrt|shell32|comctl32|comdlg32|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
+while read -r name; do
+  lower=$(tr 'A-Z' 'a-z' <<<"$name")
+  if ! grep -qE "$allowed" <<<"$lower"; then
+    echo "imports a DLL that is not a Windows system DLL: $name"
+    fail=1
+  fi
+done < <(awk '/DLL Name:/{print $3}' <<<"$dump")
+
+[ $fail = 0 ] && echo "release DLL: PE32 i386, 23 undecorated exports, system imports only"
+exit $fail
