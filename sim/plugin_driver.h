@@ -57,8 +57,11 @@ class PluginDriver {
   // arrives / is removed. Each sends its WM_DEVICECHANGE (removal 0x8004 with
   // the device's interface record, arrival 0x8000), but only once the plug-in
   // has registered for notifications, i.e. matched a pendant at discovery.
-  // Reports reach the plug-in only while the pendant is present. With no
-  // pendant at discovery, Replug makes one appear (which the plug-in never sees).
+  // Reports reach the plug-in only while the pendant is present. Unplugging
+  // an absent pendant or replugging a present one changes nothing and sends
+  // nothing. With no pendant at discovery, Replug makes one appear (which the
+  // plug-in never learns of). OtherLeaves removes the device of the latest
+  // OtherArrives still present, or else one that was there from the start.
   virtual void Unplug() = 0;
   virtual void Replug() = 0;
   virtual void OtherArrives() = 0;

@@ -1,0 +1,120 @@
+#include "sim/native_driver.h"
+
+#include "plugin/hold_ticks.h"
+#include "plugin/lifecycle.h"
+#include "plugin/module_state.h"
+#include "sim/native_dialog.h"
+#include "sim/scripted_host.h"
+
+namespace quenta::sim {
+
+namespace {
+
+constexpr std::uint16_t kOtherVendorId = 0x1234;
+constexpr std::uint16_t kOtherProductId = 0x5678;
+
+bool IsPendant(const VirtualDevice& device) {
+  return device.attributes.vendorId == kPendantVendorId && device.attributes.productId == kPendantProductId;
+}
+
+}  // namespace
+
+NativeDriver::NativeDriver(ScriptedHost& host) : host_(host) { ResetModuleState(); }
+
+NativeDriver::~NativeDriver() {
+  link_.reset();
+  ResetModuleState();  // no callback may outlive the host it points into
+}
+
+void NativeDriver::EnsureDevices() {
+  if (devicesMade_) return;
+  devicesMade_ = true;
+  for (int i = 0; i < pendantCount_; ++i) hid_.AddPendant();
+}
+
+VirtualDevice* NativeDriver::Pendant() {
+  for (VirtualDevice& device : hid_.devices)
+    if (IsPendant(device)) return &device;
+  return nullptr;
+}
+
+std::string NativeDriver::Start(const std::string& profilePath) {
+  EnsureDevices();
+  Host = ScriptedHost::Callbacks();
+  const char* title = SetProNameCore(host_.MakeString(profilePath), "Quenta.dll");
+  const std::string titleText = title == nullptr ? "" : title;
+  HostBlock1 = host_.HostBlock1();
+  HostBlock2 = host_.HostBlock2();
+  HostBlock3 = host_.HostBlock3();
+  HostView = hostView_;
+  link_ = std::make_unique<PandrelWin>(hid_, window_);
+  PostInitControlCore(link_.get());
+  return titleText;
+}
+
+// The plug-in hears of devices only once it registered, at a discovery match.
+void NativeDriver::Notify(unsigned event, const std::string& path) {
+  if (!link_ || !window_.registered) return;
+  const std::vector<unsigned char> record = DeviceInterfaceBroadcast(path);
+  link_->OnDeviceChange(event, record.data());
+}
+
+void NativeDriver::Unplug() {
+  EnsureDevices();
+  VirtualDevice* pendant = Pendant();
+  if (pendant == nullptr || !pendant->present) return;
+  pendant->present = false;
+  Notify(kDeviceRemoveComplete, pendant->path);
+}
+
+void NativeDriver::Replug() {
+  EnsureDevices();
+  VirtualDevice* pendant = Pendant();
+  if (pendant == nullptr) pendant = &hid_.AddPendant();
+  else if (pendant->present) return;
+  pendant->present = true;
+  Notify(kDeviceArrival, pendant->path);
+}
+
+void NativeDriver::OtherArrives() {
+  EnsureDevices();
+  const std::string path = hid_.AddOtherDevice(kOtherVendorId, kOtherProductId).path;
+  Notify(kDeviceArrival, path);
+}
+
+void NativeDriver::OtherLeaves() {
+  EnsureDevices();
+  for (auto device = hid_.devices.rbegin(); device != hid_.devices.rend(); ++device) {
+    if (!IsPendant(*device) && device->present) {
+      device->present = false;
+      Notify(kDeviceRemoveComplete, device->path);
+      return;
+    }
+  }
+  Notify(kDeviceRemoveComplete, "\\\\?\\hid#vid_1234&pid_5678#0");
+}
+
+void NativeDriver::Poll() {
+  if (!link_ || window_.timerStarts == 0) return;
+  link_->OnTimer();
+  // Only the latest report is ever looked at; keep long runs small.
+  if (hid_.written.size() > 1) hid_.written.erase(hid_.written.begin(), hid_.written.end() - 1);
+}
+
+void NativeDriver::Tick() { AdvanceHoldTicks(); }
+
+ConfigOutcome NativeDriver::Config(bool ok, const std::vector<DialogSetting>& settings) {
+  const std::function<void()> dialog = ScriptedDialog(ok, settings, host_);
+  if (!dialog) return ConfigOutcome::Unavailable;
+  ConfigCore(dialog);
+  return ConfigOutcome::Ran;
+}
+
+std::optional<OutputReport> NativeDriver::TakeLastReport() {
+  if (hid_.written.empty()) return std::nullopt;
+  const OutputReport last = hid_.written.back();
+  hid_.written.clear();
+  return last;
+}
+
+}  // namespace quenta::sim

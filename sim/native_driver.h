@@ -1,0 +1,49 @@
+// The native runner's plug-in: the portable core acting as a module named
+// "Quenta.dll", with the virtual pendant for the HID system and the scenario
+// itself delivering the window's timer and device-change messages.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "device/pandrel_win.h"
+#include "sim/plugin_driver.h"
+#include "sim/virtual_hid.h"
+
+namespace quenta::sim {
+
+class NativeDriver : public PluginDriver {
+ public:
+  // Starts a fresh module: all module-wide state back to its value at load.
+  explicit NativeDriver(ScriptedHost& host);
+  ~NativeDriver() override;
+
+  void SetPendantCount(int count) override { pendantCount_ = count; }
+  std::string Start(const std::string& profilePath) override;
+  void SetReport(const InputReport& report) override { hid_.report = report; }
+  void Stall(int polls) override { hid_.stalledReads += polls; }
+  void Unplug() override;
+  void Replug() override;
+  void OtherArrives() override;
+  void OtherLeaves() override;
+  void Poll() override;
+  void Tick() override;
+  ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) override;
+  void Stop() override { link_.reset(); }
+  std::optional<OutputReport> TakeLastReport() override;
+
+ private:
+  void EnsureDevices();
+  VirtualDevice* Pendant();
+  void Notify(unsigned event, const std::string& path);
+
+  ScriptedHost& host_;
+  VirtualHidSystem hid_;
+  VirtualLinkWindow window_;
+  std::unique_ptr<PandrelWin> link_;
+  int pendantCount_ = 1;
+  bool devicesMade_ = false;
+  unsigned char hostView_[16] = {};  // stands for the host's view window; never dereferenced
+};
+
+}  // namespace quenta::sim

@@ -1,0 +1,362 @@
+#include "sim/scenario_parser.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "sim/scenario_words.h"
+
+namespace quenta::sim {
+
+namespace {
+
+using Kind = Command::Kind;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The words of one command after its name, as plain texts; a ';' is only
+// allowed in expect.
+std::vector<std::string> PlainWords(const std::vector<Word>& words) {
+  std::vector<std::string> texts;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i].isSeparator || words[i].separatorAfter) Fail("';' is only allowed between the calls of expect");
+    texts.push_back(words[i].text);
+  }
+  return texts;
+}
+
+void ExpectCount(const std::vector<std::string>& args, std::size_t count, const std::string& usage) {
+  if (args.size() < count) Fail("missing word; usage: " + usage);
+  if (args.size() > count) Fail("extra word '" + args[count] + "'; usage: " + usage);
+}
+
+int Count(const std::vector<std::string>& args, const std::string& usage) {
+  if (args.size() > 1) Fail("extra word '" + args[1] + "'; usage: " + usage);
+  if (args.empty()) return 1;
+  return ParseIntWord(args[0], 0, kMaxRepeat, "count");
+}
+
+int ButtonBit(const std::string& word) {
+  if (word == "shift") return 8;
+  return ParseIntWord(word, 8, 28, "button bit");
+}
+
+std::vector<std::uint8_t> HexBytes(const std::vector<std::string>& args, std::size_t count, const std::string& usage) {
+  ExpectCount(args, count, usage);
+  std::vector<std::uint8_t> bytes;
+  for (const std::string& word : args) bytes.push_back(ParseHexByte(word));
+  return bytes;
+}
+
+HostCall ParseCall(const std::vector<std::string>& words) {
+  const std::string& name = words.front();
+  const std::vector<std::string> args(words.begin() + 1, words.end());
+  if (name == "DoButton") {
+    ExpectCount(args, 1, "DoButton CODE");
+    return HostCall::DoButton(ParseIntWord(args[0], -32768, 32767, "DoButton code"));
+  }
+  if (name == "SetDRO") {
+    ExpectCount(args, 2, "SetDRO N VALUE");
+    return HostCall::SetDRO(ParseIntWord(args[0], kMinCode, kMaxCode, "DRO number"), ParseDroValue(args[1]));
+  }
+  if (name == "Code" || name == "Status" || name == "Message") {
+    ExpectCount(args, 1, name + " \"TEXT\"");
+    if (name == "Code") return HostCall::Code(args[0]);
+    if (name == "Status") return HostCall::Status(args[0]);
+    return HostCall::Message(args[0]);
+  }
+  Fail("unknown call '" + name + "' (DoButton, SetDRO, Code, Status or Message)");
+}
+
+std::vector<HostCall> ParseCalls(const std::vector<Word>& words) {
+  if (words.size() == 2 && words[1].text == "nothing" && !words[1].separatorAfter && !words[1].isSeparator) return {};
+  std::vector<HostCall> calls;
+  std::vector<std::string> current;
+  auto finish = [&] {
+    if (current.empty()) Fail("empty call in expect");
+    calls.push_back(ParseCall(current));
+    current.clear();
+  };
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (!words[i].isSeparator) current.push_back(words[i].text);
+    if (words[i].isSeparator || words[i].separatorAfter) finish();
+  }
+  if (words.size() == 1) Fail("missing word; usage: expect CALL [; CALL]... or expect nothing");
+  finish();
+  return calls;
+}
+
+DialogSetting ParseSetting(const std::string& word) {
+  const std::size_t equals = word.find('=');
+  if (equals == std::string::npos) Fail("bad setting '" + word + "' (ID=TEXT, ID=#ROW, ID=on or ID=off)");
+  DialogSetting setting;
+  setting.controlId = ParseIntWord(word.substr(0, equals), kMinCode, kMaxCode, "control id");
+  const std::string value = word.substr(equals + 1);
+  switch (DialogControlKind(setting.controlId)) {
+    case DialogControl::Edit:
+      setting.kind = DialogSetting::Kind::Text;
+      setting.text = value;
+      break;
+    case DialogControl::List:
+      setting.kind = DialogSetting::Kind::Row;
+      if (value.empty() || value[0] != '#') Fail("list " + std::to_string(setting.controlId) + " takes #ROW, not '" + value + "'");
+      setting.row = ParseIntWord(value.substr(1), -1, 32767, "row");
+      break;
+    case DialogControl::Check:
+      setting.kind = DialogSetting::Kind::Check;
+      if (value != "on" && value != "off") Fail("check box " + std::to_string(setting.controlId) + " takes on or off, not '" + value + "'");
+      setting.checked = value == "on";
+      break;
+    case DialogControl::None:
+      Fail("no dialog control has the id " + std::to_string(setting.controlId));
+  }
+  return setting;
+}
+
+// Fills `command` from its words; the name was already looked up.
+void ParseOperands(Command& command, const std::string& name, const std::vector<Word>& words) {
+  if (command.kind == Kind::Expect) {
+    command.calls = ParseCalls(words);
+    return;
+  }
+  const std::vector<std::string> args = PlainWords(words);
+  switch (command.kind) {
+    case Kind::Set:
+      ExpectCount(args, 2, "set KEY VALUE");
+      if (SectionForKey(args[0]) == nullptr) Fail("unknown setting key '" + args[0] + "'");
+      CheckIntegerText(args[1]);
+      command.section = SectionForKey(args[0]);
+      command.key = args[0];
+      command.text = args[1];
+      break;
+    case Kind::Profile:
+      ExpectCount(args, 1, "profile \"XML\" or profile none");
+      if (args[0] == "none") command.kind = Kind::ProfileNone;
+      command.text = args[0];
+      break;
+    case Kind::Pendant:
+      ExpectCount(args, 1, "pendant N or pendant absent");
+      command.number = args[0] == "absent" ? 0 : ParseIntWord(args[0], 1, 4, "pendant count");
+      break;
+    case Kind::Led:
+      ExpectCount(args, 2, "led N on|off");
+      command.number = ParseIntWord(args[0], kMinCode, kMaxCode, "LED number");
+      if (args[1] != "on" && args[1] != "off") Fail("led takes on or off, not '" + args[1] + "'");
+      command.on = args[1] == "on";
+      break;
+    case Kind::Dro:
+      ExpectCount(args, 2, "dro N VALUE");
+      command.number = ParseIntWord(args[0], kMinCode, kMaxCode, "DRO number");
+      command.value = ParseDroValue(args[1]);
+      break;
+    case Kind::Press:
+    case Kind::Release:
+      if (args.empty()) Fail("missing word; usage: " + name + " B...");
+      for (const std::string& word : args) command.bits.push_back(ButtonBit(word));
+      break;
+    case Kind::Raw:
+      command.bytes = HexBytes(args, 8, "raw HH HH HH HH HH HH HH HH");
+      break;
+    case Kind::Stall:
+    case Kind::Poll:
+    case Kind::Tick:
+      command.number = Count(args, name + " [N]");
+      break;
+    case Kind::Config:
+      if (args.empty() || (args[0] != "ok" && args[0] != "cancel")) Fail("usage: config ok|cancel [SETTING...]");
+      command.on = args[0] == "ok";
+      for (std::size_t i = 1; i < args.size(); ++i) command.settings.push_back(ParseSetting(args[i]));
+      break;
+    case Kind::ExpectReport:
+      if (args.size() == 1 && args[0] == "none") {
+        command.kind = Kind::ExpectReportNone;
+        break;
+      }
+      command.bytes = HexBytes(args, 5, "expect-report HH HH HH HH HH or expect-report none");
+      break;
+    case Kind::ExpectProfile:
+      ExpectCount(args, 3, "expect-profile SECTION KEY VALUE|absent");
+      if (args[0].empty() || args[1].empty()) Fail("empty section or key name");
+      command.section = args[0];
+      command.key = args[1];
+      command.text = args[2];
+      if (args[2] == "absent") command.kind = Kind::ExpectProfileAbsent;
+      break;
+    case Kind::ExpectTitle:
+      ExpectCount(args, 1, "expect-title \"TEXT\"");
+      command.text = args[0];
+      break;
+    default:  // commands without operands
+      ExpectCount(args, 0, name);
+      break;
+  }
+}
+
+std::optional<Kind> LookUp(const std::string& name) {
+  static const std::pair<const char*, Kind> kNames[] = {
+      {"set", Kind::Set}, {"profile", Kind::Profile}, {"pendant", Kind::Pendant}, {"start", Kind::Start},
+      {"led", Kind::Led}, {"dro", Kind::Dro}, {"press", Kind::Press}, {"release", Kind::Release},
+      {"raw", Kind::Raw}, {"stall", Kind::Stall}, {"unplug", Kind::Unplug}, {"replug", Kind::Replug},
+      {"other-arrives", Kind::OtherArrives}, {"other-leaves", Kind::OtherLeaves}, {"poll", Kind::Poll},
+      {"tick", Kind::Tick}, {"config", Kind::Config}, {"stop", Kind::Stop}, {"expect", Kind::Expect},
+      {"expect-report", Kind::ExpectReport}, {"expect-profile", Kind::ExpectProfile},
+      {"expect-profile-unchanged", Kind::ExpectProfileUnchanged}, {"expect-title", Kind::ExpectTitle},
+  };
+  for (const auto& [text, kind] : kNames)
+    if (name == text) return kind;
+  return std::nullopt;
+}
+
+// Order rules that make a file meaningless if broken.
+struct OrderCheck {
+  bool started = false;
+  bool profileWritten = false;
+
+  void Check(const Command& command) {
+    switch (command.kind) {
+      case Kind::Start:
+        if (started) Fail("start may come only once");
+        started = true;
+        break;
+      case Kind::Pendant:
+        if (started) Fail("pendant must come before start");
+        break;
+      case Kind::Profile:
+      case Kind::ProfileNone:
+        profileWritten = true;
+        break;
+      case Kind::ExpectProfileUnchanged:
+        if (!profileWritten) Fail("expect-profile-unchanged needs an earlier profile command");
+        break;
+      default:
+        break;
+    }
+  }
+};
+
+std::optional<Narration> NarrationLine(const std::string& line, int number) {
+  std::size_t start = 0;
+  while (start < line.size() && IsBlank(line[start])) ++start;
+  if (line.compare(start, 2, "##") != 0) return std::nullopt;
+  if (start + 2 < line.size() && line[start + 2] != ' ') return std::nullopt;
+  return Narration{number, start + 3 <= line.size() ? line.substr(start + 3) : std::string()};
+}
+
+}  // namespace
+
+bool Command::IsExpectation() const {
+  switch (kind) {
+    case Kind::Expect: case Kind::ExpectReport: case Kind::ExpectReportNone: case Kind::ExpectProfile:
+    case Kind::ExpectProfileAbsent: case Kind::ExpectProfileUnchanged: case Kind::ExpectTitle:
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char* SectionForKey(const std::string& key) {
+  static const char* const kM2Keys[] = {"Macro1", "Macro2", "Macro3", "Macro4", "OEM1", "OEM2", "OEM3",
+                                        "OEM4", "ScreenSel1", "ScreenSel2", "ScreenSel3", "Xreverse",
+                                        "Yreverse", "Zreverse"};
+  if (key == "BUTTON0" || key == "BUTTON1" || key == "BUTTON2") return "Quenta_M1_Pendant";
+  for (const char* m2 : kM2Keys)
+    if (key == m2) return "Quenta_M2_Pendant";
+  return nullptr;
+}
+
+std::optional<std::vector<Word>> LexLine(const std::string& line, std::string& error) {
+  std::vector<Word> words;
+  std::size_t i = 0;
+  const std::size_t n = line.size();
+  while (i < n) {
+    while (i < n && IsBlank(line[i])) ++i;
+    if (i >= n || line[i] == '#') break;
+    Word word;
+    bool bareSemicolonLast = false;
+    while (i < n && !IsBlank(line[i])) {
+      if (line[i] != '"') {
+        bareSemicolonLast = line[i] == ';';
+        word.text += line[i++];
+        continue;
+      }
+      ++i;
+      bool closed = false;
+      while (i < n && !closed) {
+        if (line[i] == '\\' && i + 1 < n && (line[i + 1] == '"' || line[i + 1] == '\\')) {
+          word.text += line[i + 1];
+          i += 2;
+        } else if (line[i] == '"') {
+          closed = true;
+          ++i;
+        } else {
+          word.text += line[i++];
+        }
+      }
+      if (!closed) {
+        error = "unterminated quote";
+        return std::nullopt;
+      }
+      bareSemicolonLast = false;
+    }
+    if (bareSemicolonLast) {
+      word.text.pop_back();
+      if (word.text.empty()) word.isSeparator = true;
+      else word.separatorAfter = true;
+    }
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+std::optional<Scenario> ParseScenario(const std::string& file, const std::string& text, std::string& error) {
+  Scenario scenario;
+  scenario.file = file;
+  OrderCheck order;
+  std::istringstream lines(text);
+  std::string line;
+  int number = 0;
+  while (std::getline(lines, line)) {
+    ++number;
+    if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    try {
+      if (std::optional<Narration> narration = NarrationLine(line, number)) scenario.narration.push_back(*narration);
+      std::string lexError;
+      const std::optional<std::vector<Word>> words = LexLine(line, lexError);
+      if (!words) Fail(lexError);
+      if (words->empty()) continue;
+      const Word& first = words->front();
+      const std::optional<Kind> kind = LookUp(first.text);
+      if (!kind || first.isSeparator || first.separatorAfter) Fail("unknown command '" + first.text + "'");
+      Command command;
+      command.kind = *kind;
+      command.line = number;
+      command.source = line.substr(line.find_first_not_of(" \t"));
+      ParseOperands(command, first.text, *words);
+      order.Check(command);
+      scenario.commands.push_back(std::move(command));
+    } catch (const ScenarioSyntaxError& syntax) {
+      error = file + ":" + std::to_string(number) + ": error: " + syntax.message;
+      return std::nullopt;
+    }
+  }
+  return scenario;
+}
+
+std::optional<Scenario> LoadScenario(const std::string& file, std::string& error) {
+  std::error_code ignored;
+  std::ifstream in(file, std::ios::binary);
+  if (!in || std::filesystem::is_directory(file, ignored)) {
+    error = file + ": error: cannot read the file";
+    return std::nullopt;
+  }
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  if (in.bad()) {
+    error = file + ": error: cannot read the file";
+    return std::nullopt;
+  }
+  return ParseScenario(file, text, error);
+}
+
+}  // namespace quenta::sim

@@ -1,0 +1,265 @@
+#include "sim/scenario_runner.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <memory>
+#include <random>
+#include <stdexcept>
+
+#include "sim/profile_file.h"
+#include "sim/scripted_host.h"
+
+namespace quenta::sim {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = Command::Kind;
+
+// A directory of its own for each scenario's profile, removed afterwards.
+class TempProfile {
+ public:
+  TempProfile() {
+    std::random_device random;
+    const fs::path base = fs::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      char name[40];
+      std::snprintf(name, sizeof name, "pendant-sim-%08x", static_cast<unsigned>(random()));
+      std::error_code error;
+      if (fs::create_directory(base / name, error)) {
+        dir_ = base / name;
+        return;
+      }
+    }
+    throw std::runtime_error("cannot make a temporary directory in " + base.string());
+  }
+  ~TempProfile() {
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+  }
+  TempProfile(const TempProfile&) = delete;
+  TempProfile& operator=(const TempProfile&) = delete;
+
+  std::string Path() const { return (dir_ / "profile.xml").string(); }
+
+ private:
+  fs::path dir_;
+};
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+  std::string text;
+  char byte[4];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(byte, sizeof byte, i == 0 ? "%02X" : " %02X", bytes[i]);
+    text += byte;
+  }
+  return text;
+}
+
+// A check that did not hold, or a step that could not run.
+struct Failure {
+  std::string message;
+};
+
+class ScenarioRun {
+ public:
+  ScenarioRun(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out)
+      : scenario_(scenario), options_(options), out_(out) {
+    host_.MakeCurrent();
+    if (options.trace || options.narrate) {
+      host_.SetObserver([this](const std::string& line, bool isRead) {
+        if (options_.trace) out_ << "    " << line << '\n';
+        else if (!isRead) out_ << "      host <- " << line << '\n';
+      });
+    }
+    driver_ = factory(host_);
+  }
+
+  bool Run() {
+    std::size_t narrated = 0;
+    for (const Command& command : scenario_.commands) {
+      narrated = Narrate(narrated, command.line);
+      if (options_.trace) out_ << scenario_.file << ':' << command.line << ": " << command.source << '\n';
+      if (options_.narrate && !command.IsExpectation()) out_ << "    > " << command.source << '\n';
+      try {
+        Execute(command);
+        host_.FlushStatus();
+      } catch (const Failure& failure) {
+        return Report(command, failure.message);
+      } catch (const std::exception& error) {
+        return Report(command, std::string("error: ") + error.what());
+      }
+      if (command.IsExpectation()) {
+        ++expectations_;
+        if (options_.narrate) out_ << "    ok: " << command.source << '\n';
+      }
+    }
+    Narrate(narrated, 1 << 30);
+    if (options_.narrate)
+      out_ << "\nEvery expectation held (" << expectations_ << " expectations).\n";
+    else
+      out_ << "PASS " << scenario_.file << " (" << expectations_ << " expectations)\n";
+    return true;
+  }
+
+ private:
+  std::size_t Narrate(std::size_t next, int beforeLine) {
+    for (; next < scenario_.narration.size() && scenario_.narration[next].line < beforeLine; ++next)
+      if (options_.narrate) out_ << scenario_.narration[next].text << '\n';
+    return next;
+  }
+
+  bool Report(const Command& command, const std::string& message) {
+    if (options_.narrate) out_ << "\nAn expectation did not hold.\n";
+    out_ << "FAIL " << scenario_.file << ':' << command.line << ": " << message << '\n'
+         << "    at line " << command.line << ": " << command.source << '\n';
+    return false;
+  }
+
+  void SetButton(int bit, bool down) {
+    const std::uint8_t mask = static_cast<std::uint8_t>(1u << (bit % 8));
+    std::uint8_t& byte = report_[static_cast<std::size_t>(bit / 8)];
+    byte = static_cast<std::uint8_t>(down ? byte | mask : byte & ~mask);
+  }
+
+  void Execute(const Command& command) {
+    switch (command.kind) {
+      case Kind::Set: {
+        std::string error;
+        if (!SetProfileFile(profile_.Path(), command.section, command.key, command.text, error))
+          throw Failure{"set: the profile file cannot be edited: " + error};
+        break;
+      }
+      case Kind::Profile:
+        if (!WriteWholeFile(profile_.Path(), command.text)) throw Failure{"profile: cannot write the profile file"};
+        lastProfile_ = command.text;
+        break;
+      case Kind::ProfileNone: {
+        std::error_code ignored;
+        fs::remove(profile_.Path(), ignored);
+        lastProfile_.reset();
+        break;
+      }
+      case Kind::Pendant: driver_->SetPendantCount(command.number); break;
+      case Kind::Start: title_ = driver_->Start(profile_.Path()); break;
+      case Kind::Led: host_.SetLed(command.number, command.on); break;
+      case Kind::Dro: host_.SetDro(command.number, command.value); break;
+      case Kind::Press:
+      case Kind::Release:
+        for (int bit : command.bits) SetButton(bit, command.kind == Kind::Press);
+        driver_->SetReport(report_);
+        break;
+      case Kind::Raw:
+        std::copy(command.bytes.begin(), command.bytes.end(), report_.begin());
+        driver_->SetReport(report_);
+        break;
+      case Kind::Stall: driver_->Stall(command.number); break;
+      case Kind::Unplug: driver_->Unplug(); break;
+      case Kind::Replug: driver_->Replug(); break;
+      case Kind::OtherArrives: driver_->OtherArrives(); break;
+      case Kind::OtherLeaves: driver_->OtherLeaves(); break;
+      case Kind::Poll:
+        for (int i = 0; i < command.number; ++i) driver_->Poll();
+        break;
+      case Kind::Tick:
+        for (int i = 0; i < command.number; ++i) driver_->Tick();
+        break;
+      case Kind::Config:
+        if (driver_->Config(command.on, command.settings) == ConfigOutcome::Unavailable)
+          throw Failure{"config: the configuration dialog is not available"};
+        break;
+      case Kind::Stop: driver_->Stop(); break;
+      default: Check(command); break;
+    }
+  }
+
+  void Check(const Command& command) {
+    switch (command.kind) {
+      case Kind::Expect: {
+        const std::vector<HostCall> seen = host_.TakeCalls();
+        if (seen != command.calls)
+          throw Failure{"expected " + FormatCalls(command.calls) + "; got " + FormatCalls(seen)};
+        break;
+      }
+      case Kind::ExpectReport:
+      case Kind::ExpectReportNone: {
+        const std::optional<OutputReport> written = driver_->TakeLastReport();
+        const std::string got = written ? HexBytes(written->data(), written->size()) : "none";
+        const std::string expected =
+            command.kind == Kind::ExpectReportNone ? "none" : HexBytes(command.bytes.data(), command.bytes.size());
+        if (got != expected) throw Failure{"expected report " + expected + "; got " + got};
+        break;
+      }
+      case Kind::ExpectProfile:
+      case Kind::ExpectProfileAbsent: {
+        const ProfileRead read = ReadProfileFile(profile_.Path(), command.section, command.key);
+        const std::string got = !read.wellFormed ? "a profile file that is not well-formed (" + read.error + ")"
+                                : read.text      ? QuoteText(*read.text)
+                                                 : "absent";
+        const std::string expected = command.kind == Kind::ExpectProfileAbsent ? "absent" : QuoteText(command.text);
+        if (!read.wellFormed || got != expected)
+          throw Failure{"expected " + command.section + " " + command.key + " " + expected + "; got " + got};
+        break;
+      }
+      case Kind::ExpectProfileUnchanged: {
+        const std::optional<std::string> now = ReadWholeFile(profile_.Path());
+        if (now != lastProfile_)
+          throw Failure{"expected the profile file unchanged; got " +
+                        (now ? "a changed file: " + QuoteText(*now) : std::string("no file"))};
+        break;
+      }
+      case Kind::ExpectTitle:
+        if (!title_ || *title_ != command.text)
+          throw Failure{"expected title " + QuoteText(command.text) + "; got " +
+                        (title_ ? QuoteText(*title_) : std::string("no start yet"))};
+        break;
+      default:
+        break;
+    }
+  }
+
+  const Scenario& scenario_;
+  const RunOptions& options_;
+  std::ostream& out_;
+  TempProfile profile_;
+  ScriptedHost host_;
+  std::unique_ptr<PluginDriver> driver_;  // after host_: goes first
+  InputReport report_{};
+  std::optional<std::string> title_;
+  std::optional<std::string> lastProfile_;
+  int expectations_ = 0;
+};
+
+}  // namespace
+
+bool RunScenario(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out) {
+  try {
+    return ScenarioRun(scenario, factory, options, out).Run();
+  } catch (const std::exception& error) {
+    out << "FAIL " << scenario.file << ":1: error: " << error.what() << '\n';
+    return false;
+  }
+}
+
+int RunScenarioFiles(const std::vector<std::string>& files, const DriverFactory& factory, const RunOptions& options,
+                     std::ostream& out, std::ostream& err) {
+  bool unreadable = false;
+  bool failed = false;
+  for (const std::string& file : files) {
+    std::string error;
+    const std::optional<Scenario> scenario = LoadScenario(file, error);
+    if (!scenario) {
+      err << error << '\n';
+      unreadable = true;
+      continue;
+    }
+    if (!RunScenario(*scenario, factory, options, out)) failed = true;
+    out.flush();
+  }
+  return unreadable ? 2 : failed ? 1 : 0;
+}
+
+}  // namespace quenta::sim

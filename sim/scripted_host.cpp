@@ -1,0 +1,207 @@
+#include "sim/scripted_host.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace quenta::sim {
+
+namespace {
+
+ScriptedHost* current = nullptr;
+
+// Big enough for the status-line object and a little beyond, like the host's own block.
+constexpr std::size_t kHostBlock3Size = kStatusLineOffset + sizeof(FrameworkString) + 64;
+
+void ReleaseHeld(StringData* data) {
+  if (data != nullptr && data->refs >= 0 && --data->refs <= 0) data->manager->Free(data);
+}
+
+}  // namespace
+
+CountingStringManager::CountingStringManager() {
+  static_assert(offsetof(NilBuffer, chars) == sizeof(StringData), "nil characters must follow the header");
+  nil_.header.manager = this;
+  nil_.header.refs = 2;  // shared for ever: writers must copy, and nobody frees it
+}
+
+CountingStringManager::~CountingStringManager() {
+  for (StringData* data : live_) std::free(data);
+}
+
+bool CountingStringManager::Owns(const StringData* data) const {
+  return std::find(live_.begin(), live_.end(), data) != live_.end();
+}
+
+StringData* CountingStringManager::Allocate(int allocLength, int charSize) {
+  if (allocLength < 0 || charSize != 1 || allocLength > 0x3FFFFFFF) return nullptr;
+  if (onAllocate) onAllocate();
+  void* memory = std::calloc(1, sizeof(StringData) + static_cast<std::size_t>(allocLength) + 1);
+  if (memory == nullptr) return nullptr;
+  auto* data = new (memory) StringData{this, 0, allocLength, 1};
+  live_.push_back(data);
+  ++allocations;
+  return data;
+}
+
+void CountingStringManager::Free(StringData* data) {
+  if (!Owns(data)) {
+    ++badFrees;
+    return;
+  }
+  live_.erase(std::find(live_.begin(), live_.end(), data));
+  ++frees;
+  std::free(data);
+}
+
+StringData* CountingStringManager::Reallocate(StringData* data, int allocLength, int charSize) {
+  if (!Owns(data) || allocLength < data->dataLength) return nullptr;
+  StringData* fresh = Allocate(allocLength, charSize);
+  if (fresh == nullptr) return nullptr;
+  std::memcpy(fresh->chars(), data->chars(), static_cast<std::size_t>(data->dataLength) + 1);
+  fresh->dataLength = data->dataLength;
+  fresh->refs = data->refs;
+  Free(data);
+  return fresh;
+}
+
+StringData* CountingStringManager::GetNilString() {
+  nil_.header.refs = 2;
+  return &nil_.header;
+}
+
+FrameworkString CountingStringManager::Make(const std::string& text) {
+  const std::function<void()> hook = std::move(onAllocate);
+  onAllocate = nullptr;
+  StringData* data = Allocate(static_cast<int>(text.size()), 1);
+  onAllocate = hook;
+  if (data == nullptr) throw std::bad_alloc();
+  std::memcpy(data->chars(), text.c_str(), text.size() + 1);
+  data->dataLength = static_cast<int>(text.size());
+  return FrameworkString{data->chars()};
+}
+
+ScriptedHost::ScriptedHost() : block3_(new unsigned char[kHostBlock3Size]()) {
+  StatusLine() = manager_.Make("");
+  ShareStatus();
+  // The status buffer is always shared, so every assignment of the plug-in
+  // allocates, and each one is seen even when the text repeats.
+  manager_.onAllocate = [this] { FlushStatus(); statusPending_ = true; };
+}
+
+ScriptedHost::~ScriptedHost() {
+  manager_.onAllocate = nullptr;
+  if (current == this) current = nullptr;
+  FrameworkString& status = StatusLine();
+  if (status.chars != nullptr) ReleaseHeld(StringData::FromChars(status.chars));
+  status.chars = nullptr;
+  ReleaseHeld(heldStatus_);
+}
+
+void ScriptedHost::MakeCurrent() { current = this; }
+ScriptedHost* ScriptedHost::Current() { return current; }
+
+HostCallbacks ScriptedHost::Callbacks() {
+  HostCallbacks callbacks;
+  callbacks.DoButton = &ScriptedHost::DoButton;
+  callbacks.SetDRO = &ScriptedHost::SetDRO;
+  callbacks.GetDRO = &ScriptedHost::GetDRO;
+  callbacks.GetLED = &ScriptedHost::GetLED;
+  callbacks.SetLED = &ScriptedHost::SetLED;
+  callbacks.Code = &ScriptedHost::Code;
+  return callbacks;
+}
+
+FrameworkString& ScriptedHost::StatusLine() {
+  return *reinterpret_cast<FrameworkString*>(block3_.get() + kStatusLineOffset);
+}
+
+std::string ScriptedHost::StatusText() const {
+  const auto& status = *reinterpret_cast<const FrameworkString*>(block3_.get() + kStatusLineOffset);
+  if (status.chars == nullptr) return {};
+  const StringData* data = StringData::FromChars(status.chars);
+  return std::string(status.chars, static_cast<std::size_t>(std::max(data->dataLength, 0)));
+}
+
+void ScriptedHost::ShareStatus() {
+  FrameworkString& status = StatusLine();
+  StringData* now = status.chars == nullptr ? nullptr : StringData::FromChars(status.chars);
+  if (now == heldStatus_) return;
+  ReleaseHeld(heldStatus_);
+  heldStatus_ = now;
+  if (now != nullptr && now->refs >= 0) ++now->refs;
+}
+
+void ScriptedHost::FlushStatus() {
+  if (!statusPending_) return;
+  statusPending_ = false;
+  Record(HostCall::Status(StatusText()));
+  ShareStatus();
+}
+
+void ScriptedHost::Record(HostCall call) {
+  Notify(FormatCall(call), false);
+  calls_.push_back(std::move(call));
+}
+
+void ScriptedHost::Notify(const std::string& line, bool isRead) {
+  if (observer_) observer_(line, isRead);
+}
+
+void ScriptedHost::RecordMessage(const std::string& text) {
+  FlushStatus();
+  Record(HostCall::Message(text));
+}
+
+std::vector<HostCall> ScriptedHost::TakeCalls() {
+  FlushStatus();
+  std::vector<HostCall> taken;
+  taken.swap(calls_);
+  return taken;
+}
+
+void ScriptedHost::DoButton(short code) {
+  if (current == nullptr) return;
+  current->FlushStatus();
+  current->Record(HostCall::DoButton(code));
+}
+
+void ScriptedHost::SetDRO(int code, double value) {
+  if (current == nullptr) return;
+  current->FlushStatus();
+  current->dros_[code] = value;
+  current->Record(HostCall::SetDRO(code, value));
+}
+
+double ScriptedHost::GetDRO(int code) {
+  if (current == nullptr) return 0;
+  current->FlushStatus();
+  const auto found = current->dros_.find(code);
+  const double value = found == current->dros_.end() ? 0.0 : found->second;
+  current->Notify("GetDRO " + std::to_string(code) + " -> " + FormatDouble(value), true);
+  return value;
+}
+
+bool ScriptedHost::GetLED(int code) {
+  if (current == nullptr) return false;
+  current->FlushStatus();
+  const auto found = current->leds_.find(code);
+  const bool lit = found != current->leds_.end() && found->second;
+  current->Notify("GetLED " + std::to_string(code) + " -> " + (lit ? "on" : "off"), true);
+  return lit;
+}
+
+void ScriptedHost::SetLED(int code, bool lit) {
+  // Not part of what the plug-in may do; shown in a trace, never recorded.
+  if (current != nullptr) current->Notify("SetLED " + std::to_string(code) + (lit ? " on" : " off"), false);
+}
+
+void ScriptedHost::Code(const char* text) {
+  if (current == nullptr) return;
+  current->FlushStatus();
+  current->Record(HostCall::Code(text == nullptr ? "" : text));
+}
+
+}  // namespace quenta::sim
