@@ -2,7 +2,21 @@
 
 namespace quenta {
 
-// The handlers arrive with the control-logic work; the poll already calls here.
-void ControlLogic::RunPoll(const ButtonStates&) {}
+// Each handler sees only this poll's buttons and the effects of those before
+// it, so the order below is part of the behaviour.
+void ControlLogic::RunPoll(const ButtonStates& buttons) {
+  machine_.RunEStop(buttons);
+  machine_.RunMachineButtons(buttons);
+  // While a zero selection waits for its axis, the jog buttons pick the axis instead of jogging.
+  if (!zero_.Armed()) jog_.RunHandlers(buttons, jogSelect_.StepJogMode());
+  functionKeys_.Run(buttons);
+  zero_.Run(buttons);
+  scaling_.Run(buttons);
+  jog_.ExpireArms();
+  zero_.Lapse();
+  scaling_.Lapse();
+  jog_.RestoreJogMode(buttons);
+  jogSelect_.Run(buttons);
+}
 
 }  // namespace quenta

@@ -68,11 +68,12 @@ TEST_F(PendantLinkTest, EachPollWritesTheLedsAndTheIndicator) {
   host.leds[805] = true;
   link.OnTimer();
   ASSERT_EQ(hid.written.size(), 1u);
-  EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x09, 0x00, 0x00, 0x00}));
+  // A jog rate of 0 (DRO 3 unset) is indicator class 11.
+  EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x09, 0x0B, 0x00, 0x00}));
   host.leds[800] = false;
   host.leds[804] = true;
   link.OnTimer();
-  EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x0C, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x0C, 0x0B, 0x00, 0x00}));
 }
 
 TEST_F(PendantLinkTest, UnplugSends1021OnceClosesHandlesAndSilencesPolls) {

@@ -1,0 +1,75 @@
+// The edge conventions every pendant handler follows. The pendant reports only
+// levels, so each handler keeps its own latch and acts once per press.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "device/reports.h"
+#include "plugin/hold_ticks.h"
+
+namespace quenta {
+
+inline bool WithShift(const ButtonStates& buttons, int bit) { return buttons.Down(bit) && buttons.Shift(); }
+inline bool WithoutShift(const ButtonStates& buttons, int bit) { return buttons.Down(bit) && !buttons.Shift(); }
+
+// A press latch. The button part decides the latch; a host-state part that
+// refuses only delays the action, which then comes at the first poll the host
+// allows it while the buttons are still held. A chord counts as held only
+// while all its keys are down, so releasing any one of them re-arms it.
+class PressLatch {
+ public:
+  template <typename HostAllows>
+  bool Press(bool buttonsHeld, HostAllows hostAllows) {
+    if (!buttonsHeld) {
+      set_ = false;
+      return false;
+    }
+    if (set_ || !hostAllows()) return false;
+    set_ = true;
+    return true;
+  }
+  bool Press(bool buttonsHeld) {
+    return Press(buttonsHeld, [] { return true; });
+  }
+
+ private:
+  bool set_ = false;
+};
+
+// A press timed in ticks (Update calls, not polls): the press edge restarts
+// the counter, the release edge reads it. Counters shared between handlers
+// make the most recent press among them the one that is timed.
+class TimedLatch {
+ public:
+  explicit TimedLatch(TickCounter& timer) : timer_(&timer) {}
+
+  bool IsSet() const { return set_; }
+  // Sets the latch without timing, for a press that was already timed.
+  void Set() { set_ = true; }
+  void Clear() { set_ = false; }
+
+  // Restarts the timer when the condition holds and the latch is clear.
+  bool PressEdge(bool pressCondition) {
+    if (!pressCondition || set_) return false;
+    timer_->Restart();
+    set_ = true;
+    return true;
+  }
+  // The hold in ticks when the condition holds and the latch is set.
+  std::optional<std::int32_t> ReleaseEdge(bool releaseCondition) {
+    if (!releaseCondition || !set_) return std::nullopt;
+    set_ = false;
+    return timer_->Read();
+  }
+
+ private:
+  TickCounter* timer_;
+  bool set_ = false;
+};
+
+// A hold of 0 to 6 ticks is a tap.
+constexpr std::int32_t kShortHoldTicks = 7;
+inline bool IsShortHold(std::int32_t ticks) { return ticks < kShortHoldTicks; }
+
+}  // namespace quenta

@@ -1,0 +1,69 @@
+#include "control/function_keys.h"
+
+#include <cstdio>
+
+#include "config/choice_lists.h"
+#include "config/pendant_settings.h"
+#include "control/host_calls.h"
+
+namespace quenta {
+
+namespace {
+
+constexpr int kFirstFunctionKeyBit = 16;
+constexpr std::int32_t kNoneCode = 0;
+constexpr std::int32_t kJogToggleCode = 103;
+constexpr std::int32_t kFirstOemCode = 813;
+constexpr std::int32_t kFirstMacroCode = 817;
+
+// The messages differ in their blanks on purpose: the host shows them as they are.
+const char* const kOemMessages[] = {" OEM Function #1 executed. ", "OEM Function #2 executed.",
+                                    "OEM Function #3 executed. ", "OEM Function #4 executed."};
+const char* const kMacroMessages[] = {" Custom Macro #1 executed. ", " Custom Macro #2 executed. ",
+                                      " Custom Macro #3 executed. ", " Custom Macro #4 executed. "};
+
+std::int16_t OemCode(int n) {
+  const std::int16_t codes[] = {Settings.OEM1, Settings.OEM2, Settings.OEM3, Settings.OEM4};
+  return codes[n];
+}
+
+std::int16_t MacroNumber(int n) {
+  const std::int16_t numbers[] = {Settings.Macro1, Settings.Macro2, Settings.Macro3, Settings.Macro4};
+  return numbers[n];
+}
+
+// A position outside the list (the dialog stores -1 for no choice) does nothing.
+void RunFunction(int position) {
+  if (position < 0 || position >= kFunctionListSize) return;
+  const std::int32_t code = EntryCode(FunctionList[position]);
+  if (code == kNoneCode) {
+    SendButton(kJogToggleCode);
+  } else if (code < 800 || code >= 900) {
+    SendButton(code);
+  } else if (code >= kFirstOemCode && code < kFirstMacroCode) {
+    const int n = code - kFirstOemCode;
+    SendButton(OemCode(n));
+    ShowStatus(kOemMessages[n]);
+  } else if (code >= kFirstMacroCode && code < kFirstMacroCode + 4) {
+    const int n = code - kFirstMacroCode;
+    char text[16];
+    std::snprintf(text, sizeof text, "M%d", static_cast<int>(MacroNumber(n)));
+    Host.Code(text);
+    ShowStatus(kMacroMessages[n]);
+  }
+}
+
+}  // namespace
+
+void FunctionKeys::Run(const ButtonStates& buttons) {
+  for (int key = 0; key < 2; ++key) {
+    const int bit = kFirstFunctionKeyBit + key;
+    TimedLatch& latch = keys_[key];
+    if (latch.PressEdge(WithShift(buttons, bit))) continue;
+    // The release counts only with Shift still down; otherwise the latch waits for it.
+    const std::optional<std::int32_t> held = latch.ReleaseEdge(buttons.Up(bit) && buttons.Shift());
+    if (held && IsShortHold(*held)) RunFunction(Settings.BUTTON[key]);
+  }
+}
+
+}  // namespace quenta

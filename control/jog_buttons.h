@@ -1,0 +1,47 @@
+// The eight axis jog buttons (bits 10 to 17): a press jogs at once in step
+// jog mode and after a double press in rate jog mode. The host's own jog mode
+// is noted at the first jog of a jog period and restored 15 ticks after the
+// last jog button went up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "control/edges.h"
+
+namespace quenta {
+
+class JogButtons {
+ public:
+  JogButtons();
+
+  void RunHandlers(const ButtonStates& buttons, bool stepJogMode);
+  void ExpireArms();
+  void RestoreJogMode(const ButtonStates& buttons);
+
+ private:
+  struct JogButton {
+    int bit;
+    TimedLatch held;      // the press latch, timing the first press of a double press
+    TickCounter* armWindow;
+    bool armed = false;   // the first tap of a double press is done
+    bool jogging = false; // its start code went out and its end code is owed
+  };
+  struct JogModeMemory {
+    bool saved = false;
+    bool led14 = false;
+    bool led15 = false;
+    bool led57 = false;
+    bool switched = false;
+  };
+
+  void HandleStepMode(JogButton& button, bool down, bool up);
+  void HandleRateMode(JogButton& button, bool down, bool up);
+  void StartJog(JogButton& button, bool stepJogMode);
+  void EndJog(JogButton& button);
+
+  std::array<JogButton, 8> buttons_;
+  JogModeMemory memory_;
+};
+
+}  // namespace quenta

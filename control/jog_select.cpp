@@ -1,0 +1,90 @@
+#include "control/jog_select.h"
+
+#include "control/host_calls.h"
+
+namespace quenta {
+
+namespace {
+
+constexpr int kJogRateButton = 18;
+constexpr int kJogStepButton = 19;
+constexpr int kJogRateDro = 3;
+constexpr int kJogStepDro = 828;
+
+// Every comparison is exact on doubles and strict, so a value off the cycle
+// (NaN included) keeps the indicator and is stepped only by the rules that match.
+std::int32_t RateClass(double v, std::int32_t previous) {
+  if (v == 5.0) return 1;
+  if (v == 50.0) return 2;
+  if (v == 100.0) return 3;
+  if (v < 5.0) return 11;
+  if (v < 100.0) return 12;
+  return previous;
+}
+
+std::int32_t StepClass(double v, std::int32_t previous) {
+  if (v == 0.001) return 4;
+  if (v == 0.01) return 5;
+  if (v == 0.1) return 6;
+  if (v < 0.001) return 14;
+  if (v > 0.001 && v < 0.1) return 15;
+  if (v > 0.1) return 16;
+  return previous;
+}
+
+void StepRate() {
+  const double v = ReadDro(kJogRateDro);
+  if (v < 5.0)
+    WriteDro(kJogRateDro, 5.0);
+  else if (v == 5.0)
+    WriteDro(kJogRateDro, 50.0);
+  else if (v < 100.0 && v != 50.0)
+    WriteDro(kJogRateDro, 50.0);
+  else if (v == 50.0)
+    WriteDro(kJogRateDro, 100.0);
+  else if (v == 100.0)
+    WriteDro(kJogRateDro, 5.0);
+}
+
+void StepStep() {
+  const double v = ReadDro(kJogStepDro);
+  if (v < 0.001)
+    WriteDro(kJogStepDro, 0.001);
+  else if (v == 0.001)
+    WriteDro(kJogStepDro, 0.01);
+  else if (v < 0.1 && v != 0.01)
+    WriteDro(kJogStepDro, 0.01);
+  else if (v == 0.01)
+    WriteDro(kJogStepDro, 0.1);
+  else if (v == 0.1)
+    WriteDro(kJogStepDro, 0.001);
+  else if (v > 0.1)
+    WriteDro(kJogStepDro, 0.1);
+}
+
+}  // namespace
+
+void JogSelect::Run(const ButtonStates& buttons) {
+  // Classified before the buttons act, so a change shows on the pendant one poll later.
+  Classify();
+  // The first press only switches the mode; the value moves from the second on.
+  if (rateButton_.Press(buttons.Down(kJogRateButton))) {
+    if (stepJogMode_)
+      stepJogMode_ = false;
+    else
+      StepRate();
+  }
+  if (stepButton_.Press(buttons.Down(kJogStepButton))) {
+    if (!stepJogMode_)
+      stepJogMode_ = true;
+    else
+      StepStep();
+  }
+}
+
+void JogSelect::Classify() {
+  jogIndicator_ = stepJogMode_ ? StepClass(ReadDro(kJogStepDro), jogIndicator_)
+                               : RateClass(ReadDro(kJogRateDro), jogIndicator_);
+}
+
+}  // namespace quenta

@@ -1,0 +1,82 @@
+#include "control/machine_control.h"
+
+#include "config/pendant_settings.h"
+#include "control/host_calls.h"
+
+namespace quenta {
+
+namespace {
+
+constexpr int kEStopButton = 9;
+constexpr int kCycleStartButton = 26;
+constexpr int kScreenButton = 27;
+constexpr int kSpindleButton = 28;
+constexpr int kEStopLed = 800;
+
+// ScreenList positions 0 to 6 to the host's screen codes.
+constexpr std::int32_t kScreenCodes[] = {0, 1, 2, 3, 7, 6, 5};
+constexpr std::int32_t kScreenPositions = sizeof kScreenCodes / sizeof kScreenCodes[0];
+
+// A quick tap toggles the TAB screen, a longer press rotates, a very long one is dropped.
+constexpr std::int32_t kRotateFromTicks = 3;
+constexpr std::int32_t kIgnoreFromTicks = 20;
+
+std::int16_t ScreenSetting(int slot) {
+  switch (slot) {
+    case 1: return Settings.ScreenSel1;
+    case 2: return Settings.ScreenSel2;
+    default: return Settings.ScreenSel3;
+  }
+}
+
+}  // namespace
+
+void MachineControl::RunEStop(const ButtonStates& buttons) {
+  // While LED 800 is lit the E-stop needs the Shift chord, so a held button cannot reset it.
+  if (eStop_.Press(WithoutShift(buttons, kEStopButton), [] { return !LedLit(kEStopLed); })) SendButton(1021);
+  if (eStopChord_.Press(WithShift(buttons, kEStopButton), [] { return LedLit(kEStopLed); })) SendButton(1021);
+}
+
+void MachineControl::RunMachineButtons(const ButtonStates& buttons) {
+  if (spindle_.Press(WithShift(buttons, kSpindleButton))) SendButton(110);
+  if (cycleStart_.Press(WithShift(buttons, kCycleStartButton))) {
+    SendButton(LedLit(804) ? 1001 : 1000);
+    skip1002Once_ = true;
+  }
+  if (cycleStep_.Press(WithShift(buttons, kScreenButton))) {
+    SendButton(1003);
+    if (skip1002Once_)
+      skip1002Once_ = false;
+    else
+      SendButton(1002);
+  }
+  RunScreenButton(buttons);
+}
+
+void MachineControl::RunScreenButton(const ButtonStates& buttons) {
+  if (screenButton_.PressEdge(WithoutShift(buttons, kScreenButton))) return;
+  const std::optional<std::int32_t> held = screenButton_.ReleaseEdge(buttons.Up(kScreenButton));
+  if (!held) return;
+  if (*held < kRotateFromTicks)
+    SendButton(323);
+  else if (*held < kIgnoreFromTicks)
+    RotateScreen();
+}
+
+void MachineControl::RotateScreen() {
+  for (int slot = 1; slot <= 3; ++slot) {
+    const std::int16_t setting = ScreenSetting(slot);
+    if (setting >= 0 && setting < kScreenPositions) screenCode_[slot - 1] = kScreenCodes[setting];
+  }
+  // The current slot is never sent again by itself: only the other two are tried.
+  for (int step = 1; step <= 2; ++step) {
+    const int slot = (screenSlot_ - 1 + step) % 3 + 1;
+    if (ScreenSetting(slot) != 0) {
+      screenSlot_ = slot;
+      SendButton(screenCode_[slot - 1]);
+      return;
+    }
+  }
+}
+
+}  // namespace quenta
