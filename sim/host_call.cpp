@@ -1,7 +1,9 @@
 #include "sim/host_call.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace quenta::sim {
 
@@ -15,11 +17,20 @@ bool operator==(const HostCall& a, const HostCall& b) {
 }
 
 std::string FormatDouble(double value) {
-  char text[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(text, sizeof text, "%.*g", precision, value);
+  char text[64];
+  int precision = 1;
+  for (; precision <= 17; ++precision) {
+    std::snprintf(text, sizeof text, "%.*e", precision - 1, value);
     if (std::strtod(text, nullptr) == value) break;
   }
+  if (precision > 17) return text;  // not a number
+  // Those digits in plain notation where that stays short (250, not 2.5e+02).
+  const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+  if (exponent < -6 || exponent > 20) {
+    std::snprintf(text, sizeof text, "%.*g", precision, value);
+    return text;
+  }
+  std::snprintf(text, sizeof text, "%.*f", std::max(0, precision - 1 - exponent), value);
   return text;
 }
 

@@ -14,7 +14,7 @@ class ScriptedHost;
 
 // The dialog step that Config runs between loading and saving the settings:
 // applies `settings`, then OK or Escape; a refused OK records its message box
-// on `host`, then Escape. Empty when this build has no dialog model.
+// on `host`, then Escape. An action that does not fit its control throws.
 std::function<void()> ScriptedDialog(bool ok, const std::vector<DialogSetting>& settings, ScriptedHost& host);
 
 }  // namespace quenta::sim

@@ -104,9 +104,7 @@ void NativeDriver::Poll() {
 void NativeDriver::Tick() { AdvanceHoldTicks(); }
 
 ConfigOutcome NativeDriver::Config(bool ok, const std::vector<DialogSetting>& settings) {
-  const std::function<void()> dialog = ScriptedDialog(ok, settings, host_);
-  if (!dialog) return ConfigOutcome::Unavailable;
-  ConfigCore(dialog);
+  ConfigCore(ScriptedDialog(ok, settings, host_));
   return ConfigOutcome::Ran;
 }
 

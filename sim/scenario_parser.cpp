@@ -328,7 +328,8 @@ std::optional<Scenario> ParseScenario(const std::string& file, const std::string
       if (words->empty()) continue;
       const Word& first = words->front();
       const std::optional<Kind> kind = LookUp(first.text);
-      if (!kind || first.isSeparator || first.separatorAfter) Fail("unknown command '" + first.text + "'");
+      if (first.isSeparator || first.separatorAfter) Fail("';' is only allowed between the calls of expect");
+      if (!kind) Fail("unknown command '" + first.text + "'");
       Command command;
       command.kind = *kind;
       command.line = number;

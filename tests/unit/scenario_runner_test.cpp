@@ -1,0 +1,208 @@
+#include "sim/scenario_runner.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "plugin/framework_string.h"
+#include "sim/profile_file.h"
+#include "sim/scripted_host.h"
+
+namespace quenta::sim {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+// A plug-in stand-in: logs what the runner asks of it, and on each poll makes
+// the host calls a test queued.
+struct FakePlugin {
+  std::vector<std::string> log;
+  std::vector<InputReport> reports;
+  std::vector<std::function<void(ScriptedHost&)>> onPoll;
+  std::optional<OutputReport> nextWritten;
+  std::string profilePath;
+  bool configAvailable = true;
+};
+
+class FakeDriver : public PluginDriver {
+ public:
+  FakeDriver(FakePlugin& plugin, ScriptedHost& host) : plugin_(plugin), host_(host) {}
+  void SetPendantCount(int count) override { plugin_.log.push_back("pendants " + std::to_string(count)); }
+  std::string Start(const std::string& profilePath) override {
+    plugin_.log.push_back("start");
+    plugin_.profilePath = profilePath;
+    return "Quenta Pendant --Orbelin Ver 1.0";
+  }
+  void SetReport(const InputReport& report) override { plugin_.reports.push_back(report); }
+  void Stall(int polls) override { plugin_.log.push_back("stall " + std::to_string(polls)); }
+  void Unplug() override { plugin_.log.push_back("unplug"); }
+  void Replug() override { plugin_.log.push_back("replug"); }
+  void OtherArrives() override { plugin_.log.push_back("other-arrives"); }
+  void OtherLeaves() override { plugin_.log.push_back("other-leaves"); }
+  void Poll() override {
+    plugin_.log.push_back("poll");
+    if (!plugin_.onPoll.empty()) {
+      plugin_.onPoll.front()(host_);
+      plugin_.onPoll.erase(plugin_.onPoll.begin());
+    }
+  }
+  void Tick() override { plugin_.log.push_back("tick"); }
+  ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) override {
+    plugin_.log.push_back(std::string("config ") + (ok ? "ok " : "cancel ") + std::to_string(settings.size()));
+    return plugin_.configAvailable ? ConfigOutcome::Ran : ConfigOutcome::Unavailable;
+  }
+  void Stop() override { plugin_.log.push_back("stop"); }
+  std::optional<OutputReport> TakeLastReport() override {
+    std::optional<OutputReport> taken = plugin_.nextWritten;
+    plugin_.nextWritten.reset();
+    return taken;
+  }
+
+ private:
+  FakePlugin& plugin_;
+  ScriptedHost& host_;
+};
+
+void ShowStatus(ScriptedHost& host, const std::string& text) {
+  auto* status = reinterpret_cast<FrameworkString*>(static_cast<char*>(host.HostBlock3()) + kStatusLineOffset);
+  AssignFrameworkString(*status, text);
+}
+
+class ScenarioRunnerTest : public ::testing::Test {
+ protected:
+  bool Run(const std::string& text, RunOptions options = {}) {
+    std::string error;
+    const std::optional<Scenario> scenario = ParseScenario("t.scn", text, error);
+    EXPECT_TRUE(scenario) << error;
+    if (!scenario) return false;
+    output.str("");
+    return RunScenario(*scenario, factory, options, output);
+  }
+
+  FakePlugin plugin;
+  DriverFactory factory = [this](ScriptedHost& host) { return std::make_unique<FakeDriver>(plugin, host); };
+  std::ostringstream output;
+};
+
+TEST_F(ScenarioRunnerTest, EachExpectSeesTheCallsSinceThePreviousOne) {
+  plugin.onPoll = {[](ScriptedHost&) { ScriptedHost::DoButton(205); },
+                   [](ScriptedHost&) { ScriptedHost::DoButton(307); },
+                   [](ScriptedHost& host) { ScriptedHost::Code("M12"); ShowStatus(host, "done"); }};
+  EXPECT_TRUE(Run("start\npoll\nexpect DoButton 205\npoll\npoll\nexpect DoButton 307; Code \"M12\"; Status \"done\"\n"
+                  "expect nothing\n"));
+  EXPECT_EQ(output.str(), "PASS t.scn (3 expectations)\n");
+}
+
+TEST_F(ScenarioRunnerTest, AStatusIsRecordedBeforeTheCallsOfLaterCommands) {
+  plugin.onPoll = {[](ScriptedHost& host) { ShowStatus(host, "same"); },
+                   [](ScriptedHost& host) { ShowStatus(host, "same"); ScriptedHost::DoButton(1); }};
+  EXPECT_TRUE(Run("start\npoll\npoll\nexpect Status \"same\"; Status \"same\"; DoButton 1\n")) << output.str();
+}
+
+TEST_F(ScenarioRunnerTest, AFailingExpectationPrintsItsLineAndTheCallsSeenAndSkipsTheRest) {
+  plugin.onPoll = {[](ScriptedHost&) { ScriptedHost::DoButton(307); ScriptedHost::SetDRO(821, 0.1 + 0.2); }};
+  EXPECT_FALSE(Run("start\npoll\nexpect DoButton 205; DoButton 307\ntick\nunplug\n"));
+  EXPECT_EQ(output.str(),
+            "FAIL t.scn:3: expected DoButton 205; DoButton 307; got DoButton 307; SetDRO 821 0.30000000000000004\n"
+            "    at line 3: expect DoButton 205; DoButton 307\n");
+  EXPECT_THAT(plugin.log, ElementsAre("start", "poll"));
+}
+
+TEST_F(ScenarioRunnerTest, ButtonsAndRawBytesMakeThePendantsReport) {
+  EXPECT_TRUE(Run("press shift 17\nrelease shift\npress 28 16\nraw 01 02 03 04 05 06 07 08\nrelease 9\n"));
+  ASSERT_EQ(plugin.reports.size(), 5u);
+  EXPECT_EQ(plugin.reports[0], (InputReport{0, 0x01, 0x02, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(plugin.reports[1], (InputReport{0, 0x00, 0x02, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(plugin.reports[2], (InputReport{0, 0x00, 0x03, 0x10, 0, 0, 0, 0}));
+  EXPECT_EQ(plugin.reports[3], (InputReport{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(plugin.reports[4], (InputReport{1, 0, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(ScenarioRunnerTest, RepeatCountsAndDeviceCommandsReachTheDriver) {
+  EXPECT_TRUE(Run("pendant absent\nstart\npoll 3\ntick 2\nstall 4\nunplug\nreplug\nother-arrives\nother-leaves\nstop\n"));
+  EXPECT_THAT(plugin.log, ElementsAre("pendants 0", "start", "poll", "poll", "poll", "tick", "tick", "stall 4", "unplug",
+                                      "replug", "other-arrives", "other-leaves", "stop"));
+}
+
+TEST_F(ScenarioRunnerTest, ChecksTheLastReportWrittenSinceThePreviousCheck) {
+  plugin.nextWritten = OutputReport{0, 0x09, 0x10, 0, 0};
+  EXPECT_TRUE(Run("expect-report 00 09 10 00 00\nexpect-report none\n"));
+  plugin.nextWritten = OutputReport{0, 0x01, 0, 0, 0};
+  EXPECT_FALSE(Run("expect-report none\n"));
+  EXPECT_THAT(output.str(), HasSubstr("FAIL t.scn:1: expected report none; got 00 01 00 00 00"));
+}
+
+TEST_F(ScenarioRunnerTest, ChecksTheTitle) {
+  EXPECT_FALSE(Run("expect-title \"Quenta Pendant --Orbelin Ver 1.0\"\n"));
+  EXPECT_THAT(output.str(), HasSubstr("got no start yet"));
+  EXPECT_TRUE(Run("start\nexpect-title \"Quenta Pendant --Orbelin Ver 1.0\"\n"));
+  EXPECT_FALSE(Run("start\nexpect-title \"Quenta\"\n"));
+  EXPECT_THAT(output.str(), HasSubstr("expected title \"Quenta\"; got \"Quenta Pendant --Orbelin Ver 1.0\""));
+}
+
+TEST_F(ScenarioRunnerTest, AConfigTheRunnerCannotShowFailsLoudly) {
+  plugin.configAvailable = false;
+  EXPECT_FALSE(Run("start\nconfig ok 4164=5\nexpect nothing\n"));
+  EXPECT_EQ(output.str(),
+            "FAIL t.scn:2: config: the configuration dialog is not available\n    at line 2: config ok 4164=5\n");
+}
+
+TEST_F(ScenarioRunnerTest, WorksOnAFreshProfileFileOfItsOwnAndRemovesItAfterwards) {
+  EXPECT_TRUE(Run("set OEM1 65535\nset BUTTON2 7\nstart\n"
+                  "expect-profile Quenta_M2_Pendant OEM1 65535\nexpect-profile Quenta_M1_Pendant BUTTON2 7\n"
+                  "expect-profile Quenta_M2_Pendant OEM2 absent\n"));
+  ASSERT_FALSE(plugin.profilePath.empty());
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(plugin.profilePath).parent_path()));
+  const std::string first = plugin.profilePath;
+  EXPECT_TRUE(Run("start\nexpect-profile Quenta_M2_Pendant OEM1 absent\n"));
+  EXPECT_NE(plugin.profilePath, first);
+}
+
+TEST_F(ScenarioRunnerTest, ComparesTheProfileWithWhatTheLastProfileCommandWrote) {
+  EXPECT_TRUE(Run("profile \"<profile><Quenta_M2_Pendant><OEM1></OEM1></Quenta_M2_Pendant></profile>\"\n"
+                  "expect-profile-unchanged\nexpect-profile Quenta_M2_Pendant OEM1 \"\"\n"));
+  EXPECT_FALSE(Run("profile \"<profile/>\"\nset OEM1 1\nexpect-profile-unchanged\n"));
+  EXPECT_THAT(output.str(), HasSubstr("FAIL t.scn:3: expected the profile file unchanged; got a changed file"));
+  EXPECT_TRUE(Run("profile \"<profile/>\"\nprofile none\nexpect-profile-unchanged\n"
+                  "expect-profile Quenta_M2_Pendant OEM1 absent\n"));
+  EXPECT_FALSE(Run("profile \"<profile>\"\nexpect-profile Quenta_M2_Pendant OEM1 absent\n"));
+  EXPECT_THAT(output.str(), HasSubstr("got a profile file that is not well-formed"));
+  EXPECT_FALSE(Run("profile \"<profile>\"\nset OEM1 1\n"));
+  EXPECT_THAT(output.str(), HasSubstr("FAIL t.scn:2: set: the profile file cannot be edited"));
+}
+
+TEST_F(ScenarioRunnerTest, NarrationTellsTheStoryAroundTheSteps) {
+  plugin.onPoll = {[](ScriptedHost&) { ScriptedHost::GetLED(800); ScriptedHost::DoButton(1021); }};
+  RunOptions narrate;
+  narrate.narrate = true;
+  EXPECT_TRUE(Run("## The E-stop.\nstart\npoll\nexpect DoButton 1021\n## The end.\n", narrate));
+  EXPECT_EQ(output.str(),
+            "The E-stop.\n    > start\n    > poll\n      host <- DoButton 1021\n    ok: expect DoButton 1021\n"
+            "The end.\n\nEvery expectation held (1 expectations).\n");
+}
+
+TEST(ScenarioFiles, ExitStatusIsTwoForUnreadableOrBadFilesElseOneForAFailure) {
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "scenario-runner-test";
+  std::filesystem::create_directories(dir);
+  const std::string pass = (dir / "pass.scn").string(), fail = (dir / "fail.scn").string();
+  const std::string bad = (dir / "bad.scn").string();
+  WriteWholeFile(pass, "expect nothing\n");
+  WriteWholeFile(fail, "expect DoButton 1\n");
+  WriteWholeFile(bad, "expect DoButton\n");
+  FakePlugin plugin;
+  const DriverFactory factory = [&](ScriptedHost& host) { return std::make_unique<FakeDriver>(plugin, host); };
+  std::ostringstream out, err;
+  EXPECT_EQ(RunScenarioFiles({pass}, factory, {}, out, err), 0);
+  EXPECT_EQ(RunScenarioFiles({pass, fail}, factory, {}, out, err), 1);
+  EXPECT_EQ(RunScenarioFiles({fail, bad, pass}, factory, {}, out, err), 2);
+  EXPECT_EQ(RunScenarioFiles({(dir / "missing.scn").string()}, factory, {}, out, err), 2);
+  EXPECT_THAT(err.str(), HasSubstr("bad.scn:1: error: missing word"));
+  EXPECT_THAT(err.str(), HasSubstr("missing.scn: error: cannot read the file"));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quenta::sim
