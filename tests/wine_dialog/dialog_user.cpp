@@ -1,0 +1,119 @@
+#include "tests/wine_dialog/dialog_user.h"
+
+namespace quenta::wine {
+
+namespace {
+
+DialogUser* g_activeUser = nullptr;
+constexpr UINT kTickMs = 20;
+constexpr int kGiveUpTicks = 500;  // 10 s without progress means the dialog is stuck
+
+struct Search {
+  HWND owner;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDialog(HWND window, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  if (ClassOf(window) != "#32770" || !IsWindowVisible(window)) return TRUE;
+  const bool isMessageBox = GetWindow(window, GW_OWNER) == search->owner && search->owner != nullptr;
+  const bool isDialog = search->owner == nullptr && WindowText(window) == "02";
+  if (isMessageBox || isDialog) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindOnThisThread(HWND owner) {
+  Search search{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchDialog, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+}  // namespace
+
+DialogUser& DialogUser::Then(Step step) {
+  steps_.push_back(std::move(step));
+  return *this;
+}
+
+DialogUser& DialogUser::Do(std::function<void(HWND)> action) {
+  return Then([action = std::move(action)](HWND dialog) {
+    action(dialog);
+    return true;
+  });
+}
+
+bool DialogUser::Drive(const std::function<void()>& modal) {
+  g_activeUser = this;
+  const UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, OnTimer);
+  modal();
+  KillTimer(nullptr, timer);
+  g_activeUser = nullptr;
+  return !gaveUp_ && next_ == steps_.size();
+}
+
+void CALLBACK DialogUser::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
+  if (g_activeUser != nullptr) g_activeUser->Tick();
+}
+
+void DialogUser::Tick() {
+  if (busy_) return;  // a step's own message loop dispatched this tick
+  busy_ = true;
+  HWND dialog = FindConfigDialog();
+  if (++ticks_ > kGiveUpTicks && !gaveUp_) {
+    gaveUp_ = true;
+    if (HWND box = FindMessageBox(dialog)) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    if (dialog != nullptr) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+  } else if (dialog != nullptr && !gaveUp_ && next_ < steps_.size() && steps_[next_](dialog)) {
+    ++next_;
+    ticks_ = 0;
+  }
+  busy_ = false;
+}
+
+HWND FindConfigDialog() { return FindOnThisThread(nullptr); }
+
+HWND FindMessageBox(HWND dialog) { return dialog == nullptr ? nullptr : FindOnThisThread(dialog); }
+
+void TypeInto(HWND dialog, int editId, const std::string& text) {
+  HWND edit = GetDlgItem(dialog, editId);
+  SetFocus(edit);
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+  SendMessageA(edit, WM_CHAR, VK_BACK, 1);
+  for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 1);
+}
+
+void PickRow(HWND dialog, int listId, int row) {
+  HWND list = GetDlgItem(dialog, listId);
+  SetFocus(list);
+  SendMessageA(list, CB_SETCURSEL, row, 0);
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(listId, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+}
+
+void SetTick(HWND dialog, int checkId, bool on) {
+  if ((IsDlgButtonChecked(dialog, checkId) == BST_CHECKED) != on) SendDlgItemMessageA(dialog, checkId, BM_CLICK, 0, 0);
+}
+
+void ClickOk(HWND dialog) { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }
+
+void PressEscape() {
+  HWND focus = GetFocus();
+  PostMessageA(focus, WM_KEYDOWN, VK_ESCAPE, 1);
+  PostMessageA(focus, WM_KEYUP, VK_ESCAPE, 0xC0000001);
+}
+
+std::string WindowText(HWND window) {
+  char text[512] = {};
+  GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+}  // namespace quenta::wine
