@@ -59,6 +59,21 @@ std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
   return text;
 }
 
+// What a check that held means, in an operator's words.
+std::string Plainly(const Command& command) {
+  switch (command.kind) {
+    case Kind::Expect:
+      return command.calls.empty() ? "the host got nothing" : "the host got " + FormatCalls(command.calls);
+    case Kind::ExpectReport: return "the pendant was sent " + HexBytes(command.bytes.data(), command.bytes.size());
+    case Kind::ExpectReportNone: return "nothing was sent to the pendant";
+    case Kind::ExpectProfile: return "the profile holds " + command.key + " = " + command.text;
+    case Kind::ExpectProfileAbsent: return "the profile holds no " + command.key;
+    case Kind::ExpectProfileUnchanged: return "the profile file is unchanged";
+    case Kind::ExpectTitle: return "the plug-in's title is " + QuoteText(command.text);
+    default: return command.source;
+  }
+}
+
 // A check that did not hold, or a step that could not run.
 struct Failure {
   std::string message;
@@ -94,7 +109,7 @@ class ScenarioRun {
       }
       if (command.IsExpectation()) {
         ++expectations_;
-        if (options_.narrate) out_ << "    ok: " << command.source << '\n';
+        if (options_.narrate) out_ << "    ok: " << Plainly(command) << '\n';
       }
     }
     Narrate(narrated, 1 << 30);

@@ -180,7 +180,7 @@ TEST_F(ScenarioRunnerTest, NarrationTellsTheStoryAroundTheSteps) {
   narrate.narrate = true;
   EXPECT_TRUE(Run("## The E-stop.\nstart\npoll\nexpect DoButton 1021\n## The end.\n", narrate));
   EXPECT_EQ(output.str(),
-            "The E-stop.\n    > start\n    > poll\n      host <- DoButton 1021\n    ok: expect DoButton 1021\n"
+            "The E-stop.\n    > start\n    > poll\n      host <- DoButton 1021\n    ok: the host got DoButton 1021\n"
             "The end.\n\nEvery expectation held (1 expectations).\n");
 }
 
