@@ -1,0 +1,38 @@
+// The host's view: a real top-level window, and the framework window object
+// the plug-in is handed as HostView, which holds the window handle at the
+// framework's place (the slot after eight pointers).
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quenta::wine {
+
+class HostView {
+ public:
+  HostView();
+  ~HostView();
+  HostView(const HostView&) = delete;
+  HostView& operator=(const HostView&) = delete;
+
+  HWND Window() const { return hwnd_; }
+  // What InitControl receives as its fourth pointer.
+  void* FrameworkObject() { return frameworkObject_; }
+  // The plug-in's child window (id 1), or null.
+  HWND PluginWindow() const;
+
+  // One timer message of the plug-in's window; false without one.
+  bool SendTimer() const;
+  // WM_DEVICECHANGE with a device-interface record naming `path`.
+  bool SendDeviceChange(unsigned event, const std::string& path) const;
+
+ private:
+  HWND hwnd_ = nullptr;
+  void* frameworkObject_[16] = {};
+};
+
+constexpr unsigned kDeviceArrival = 0x8000;
+constexpr unsigned kDeviceRemoveComplete = 0x8004;
+
+}  // namespace quenta::wine

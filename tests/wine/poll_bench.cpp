@@ -1,0 +1,64 @@
+// How long one poll cycle holds the window's thread under Wine: the time
+// inside the plug-in's WM_TIMER handling, when the pendant's report is ready
+// and when none comes (the read wait runs out). Prints medians in microseconds.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "sim/scripted_host.h"
+#include "tests/wine/wine_driver.h"
+
+namespace {
+
+constexpr int kCycles = 200;
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double MicrosecondsOfOneCycle(quenta::wine::WineDriver& driver, bool reportReady) {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  driver.Bus().Pump();
+  if (reportReady) driver.Pendants().front()->SendReport({0x00, 0x02, 0, 0, 0, 0, 0, 0});
+  LARGE_INTEGER before, after;
+  QueryPerformanceCounter(&before);
+  driver.View().SendTimer();
+  QueryPerformanceCounter(&after);
+  driver.TakeWritten();
+  return 1e6 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+int main() {
+  char folder[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, folder);
+  const std::string profile = std::string(folder) + "quenta-poll-bench.xml";
+  int status = 0;
+  {
+    quenta::sim::ScriptedHost host;
+    host.SetLed(800, true);
+    quenta::wine::WineDriver driver(host);
+    driver.Start(profile);
+    for (bool reportReady : {true, false}) {
+      std::vector<double> samples;
+      for (int i = 0; i < kCycles; ++i) samples.push_back(MicrosecondsOfOneCycle(driver, reportReady));
+      std::printf("wine poll cycle, %-16s median %8.1f us, max %8.1f us (%d cycles)\n",
+                  reportReady ? "report ready:" : "no report:", Median(samples),
+                  *std::max_element(samples.begin(), samples.end()), kCycles);
+    }
+    if (driver.Pendants().front()->Clients() != 2) {
+      std::printf("the pendant was not connected\n");
+      status = 1;
+    }
+  }
+  DeleteFileA(profile.c_str());
+  return status;
+}

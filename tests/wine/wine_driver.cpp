@@ -1,0 +1,161 @@
+#include "tests/wine/wine_driver.h"
+
+#include <objbase.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+#include "sim/scripted_host.h"
+#include "tests/wine/dialog_robot.h"
+
+namespace quenta::wine {
+
+namespace {
+
+constexpr UINT_PTR kPluginPollTimer = 1;
+// Named like another device's interface, for a removal of a device nobody served.
+constexpr char kUnservedOtherPath[] = "\\\\.\\pipe\\hid#vid_046d&pid_c077#0";
+
+}  // namespace
+
+WineDriver::ComApartment::ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+WineDriver::ComApartment::~ComApartment() { CoUninitialize(); }
+
+WineDriver::WineDriver(sim::ScriptedHost& host) : host_(host) {
+  if (!dll_.Loaded() || !dll_.Missing().empty())
+    throw std::runtime_error("cannot load the plug-in: missing " + dll_.Missing());
+}
+
+WineDriver::~WineDriver() {
+  // The host's contract: StopPlug before the module is unloaded.
+  if (started_) dll_->StopPlug();
+}
+
+const std::vector<PipeDevice*>& WineDriver::EnsureDevices() {
+  if (!devicesMade_) {
+    devicesMade_ = true;
+    for (int i = 0; i < pendantCount_; ++i) pendants_.push_back(&bus_.AddPendant(pendantWrites_));
+  }
+  return pendants_;
+}
+
+PipeDevice* WineDriver::FirstPendant() {
+  EnsureDevices();
+  return pendants_.empty() ? nullptr : pendants_.front();
+}
+
+std::string WineDriver::Start(const std::string& profilePath) {
+  EnsureDevices();
+  host_.MakeCurrent();
+  const HostCallbacks callbacks = sim::ScriptedHost::Callbacks();
+  dll_->SetDoButton(callbacks.DoButton);
+  dll_->SetSetDRO(callbacks.SetDRO);
+  dll_->SetGetDRO(callbacks.GetDRO);
+  dll_->SetGetLED(callbacks.GetLED);
+  dll_->SetSetLED(callbacks.SetLED);
+  dll_->SetCode(callbacks.Code);
+  const char* title = dll_->SetProName(host_.MakeString(profilePath));
+  const std::string titleText = title == nullptr ? "" : title;
+  started_ = true;
+  dll_->InitControl(host_.HostBlock1(), host_.HostBlock2(), host_.HostBlock3(), view_.FrameworkObject());
+  dll_->PostInitControl();
+  bus_.Pump();
+  // Registration happens at a discovery match; a pendant that was there is matched.
+  registered_ = view_.PluginWindow() != nullptr && FirstPendant() != nullptr && FirstPendant()->Present();
+  timerStarted_ = view_.PluginWindow() != nullptr && KillTimer(view_.PluginWindow(), kPluginPollTimer);
+  return titleText;
+}
+
+void WineDriver::Notify(unsigned event, const std::string& path) {
+  if (registered_) view_.SendDeviceChange(event, path);
+  bus_.Pump();
+}
+
+void WineDriver::Unplug() {
+  PipeDevice* pendant = FirstPendant();
+  if (pendant == nullptr || !pendant->Present()) return;
+  bus_.Unplug(*pendant);
+  Notify(kDeviceRemoveComplete, pendant->Path());
+}
+
+void WineDriver::Replug() {
+  PipeDevice* pendant = FirstPendant();
+  if (pendant == nullptr) {
+    pendants_.push_back(&bus_.AddPendant(pendantWrites_));
+    pendant = pendants_.back();
+  } else if (pendant->Present()) {
+    return;
+  } else {
+    bus_.Replug(*pendant);
+  }
+  Notify(kDeviceArrival, pendant->Path());
+}
+
+void WineDriver::OtherArrives() {
+  EnsureDevices();
+  others_.push_back(&bus_.AddOther());
+  Notify(kDeviceArrival, others_.back()->Path());
+}
+
+void WineDriver::OtherLeaves() {
+  EnsureDevices();
+  for (auto other = others_.rbegin(); other != others_.rend(); ++other) {
+    if ((*other)->Present()) {
+      bus_.Unplug(**other);
+      Notify(kDeviceRemoveComplete, (*other)->Path());
+      return;
+    }
+  }
+  Notify(kDeviceRemoveComplete, kUnservedOtherPath);
+}
+
+void WineDriver::Poll() {
+  if (!started_ || !timerStarted_ || view_.PluginWindow() == nullptr) return;
+  bus_.Pump();
+  if (stalls_ > 0) {
+    --stalls_;
+  } else {
+    for (PipeDevice* pendant : pendants_)
+      if (pendant->Present()) pendant->SendReport(report_);
+  }
+  view_.SendTimer();
+  Collect();
+}
+
+void WineDriver::Tick() { dll_->Update(); }
+
+sim::ConfigOutcome WineDriver::Config(bool ok, const std::vector<sim::DialogSetting>& settings) {
+  DialogRobot robot(ok, settings);
+  robot.Run(dll_->Config);
+  for (const std::string& message : robot.Messages()) host_.RecordMessage(message);
+  if (!robot.SawDialog()) return sim::ConfigOutcome::Unavailable;
+  if (!robot.Errors().empty()) throw std::runtime_error("config: " + robot.Errors().front());
+  return sim::ConfigOutcome::Ran;
+}
+
+void WineDriver::Stop() {
+  if (!started_) return;
+  dll_->StopPlug();
+  bus_.Pump();
+}
+
+void WineDriver::Collect() {
+  for (PipeDevice* pendant : pendants_)
+    for (auto& report : pendant->TakeWritten()) written_.push_back(std::move(report));
+}
+
+std::vector<std::vector<std::uint8_t>> WineDriver::TakeWritten() {
+  Collect();
+  return std::exchange(written_, {});
+}
+
+std::optional<OutputReport> WineDriver::TakeLastReport() {
+  const auto written = TakeWritten();
+  if (written.empty()) return std::nullopt;
+  OutputReport last{};
+  std::copy_n(written.back().begin(), std::min(written.back().size(), last.size()), last.begin());
+  return last;
+}
+
+}  // namespace quenta::wine

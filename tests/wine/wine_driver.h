@@ -1,0 +1,78 @@
+// The Wine runner's plug-in: the real DLL, loaded afresh for each scenario,
+// under a real HostView window, with pendants served as named pipes. The
+// scenario drives time: the plug-in's own 25 ms timer is stopped right after
+// start-up, so that only `poll` runs the cycle, as in the native runner.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/plugin_driver.h"
+#include "tests/wine/host_view.h"
+#include "tests/wine/pipe_device.h"
+#include "tests/wine/plugin_dll.h"
+
+namespace quenta::wine {
+
+class WineDriver : public sim::PluginDriver {
+ public:
+  explicit WineDriver(sim::ScriptedHost& host);
+  ~WineDriver() override;
+
+  void SetPendantCount(int count) override { pendantCount_ = count; }
+  // Before the pendants are made: whether they take the reports written to them.
+  void SetPendantWrites(PipeDevice::Writes writes) { pendantWrites_ = writes; }
+  std::string Start(const std::string& profilePath) override;
+  void SetReport(const InputReport& report) override { report_ = report; }
+  void Stall(int polls) override { stalls_ += polls; }
+  void Unplug() override;
+  void Replug() override;
+  void OtherArrives() override;
+  void OtherLeaves() override;
+  void Poll() override;
+  void Tick() override;
+  sim::ConfigOutcome Config(bool ok, const std::vector<sim::DialogSetting>& settings) override;
+  void Stop() override;
+  std::optional<OutputReport> TakeLastReport() override;
+
+  // For the harness tests: what the host sees beyond the scenario language.
+  PluginDll& Dll() { return dll_; }
+  HostView& View() { return view_; }
+  PipeHidBus& Bus() { return bus_; }
+  // The pendants made for discovery, in enumeration order.
+  const std::vector<PipeDevice*>& Pendants() { return EnsureDevices(); }
+  // Whether PostInitControl had started the plug-in's poll timer.
+  bool TimerWasStarted() const { return timerStarted_; }
+  // Every report the plug-in wrote to any pendant since the previous call.
+  std::vector<std::vector<std::uint8_t>> TakeWritten();
+
+ private:
+  const std::vector<PipeDevice*>& EnsureDevices();
+  PipeDevice* FirstPendant();
+  void Notify(unsigned event, const std::string& path);
+  void Collect();
+
+  // The host's UI thread is a COM apartment; the profile store relies on it.
+  struct ComApartment {
+    ComApartment();
+    ~ComApartment();
+  } com_;
+  sim::ScriptedHost& host_;
+  PluginDll dll_;
+  HostView view_;
+  PipeHidBus bus_;
+  std::vector<PipeDevice*> pendants_;
+  std::vector<PipeDevice*> others_;
+  bool devicesMade_ = false;
+  int pendantCount_ = 1;
+  PipeDevice::Writes pendantWrites_ = PipeDevice::Writes::Accepted;
+  bool started_ = false;
+  bool registered_ = false;
+  bool timerStarted_ = false;
+  InputReport report_{};
+  int stalls_ = 0;
+  std::vector<std::vector<std::uint8_t>> written_;
+};
+
+}  // namespace quenta::wine
