@@ -33,16 +33,7 @@ bool Reversed(int bit) {
   }
 }
 
-TickCounter* const kArmWindows[] = {&HoldTicks3, &HoldTicks4, &HoldTicks5, &HoldTicks6,
-                                    &HoldTicks7, &HoldTicks8, &HoldTicks9, &HoldTicks10};
-
 }  // namespace
-
-JogButtons::JogButtons()
-    : buttons_{{{10, TimedLatch(HoldTicks2), kArmWindows[0]}, {11, TimedLatch(HoldTicks2), kArmWindows[1]},
-                {12, TimedLatch(HoldTicks2), kArmWindows[2]}, {13, TimedLatch(HoldTicks2), kArmWindows[3]},
-                {14, TimedLatch(HoldTicks2), kArmWindows[4]}, {15, TimedLatch(HoldTicks2), kArmWindows[5]},
-                {16, TimedLatch(HoldTicks2), kArmWindows[6]}, {17, TimedLatch(HoldTicks2), kArmWindows[7]}}} {}
 
 void JogButtons::RunHandlers(const ButtonStates& buttons, bool stepJogMode) {
   for (JogButton& button : buttons_) {
@@ -70,10 +61,9 @@ void JogButtons::HandleRateMode(JogButton& button, bool down, bool up) {
     // Started in step jog mode: a started jog always ends, and is not taken as a tap.
     EndJog(button);
   } else if (down && !held && !button.armed) {
-    button.held.PressEdge(true);
+    button.held.PressEdge(true);  // the first press of a double press: timed, nothing sent
   } else if (up && held && !button.armed) {
-    const std::optional<std::int32_t> ticks = button.held.ReleaseEdge(true);
-    if (IsShortHold(*ticks)) {
+    if (IsShortHold(*button.held.ReleaseEdge(true))) {
       button.armed = true;
       button.armWindow->Restart();
     }

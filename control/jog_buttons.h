@@ -13,19 +13,19 @@ namespace quenta {
 
 class JogButtons {
  public:
-  JogButtons();
-
   void RunHandlers(const ButtonStates& buttons, bool stepJogMode);
   void ExpireArms();
   void RestoreJogMode(const ButtonStates& buttons);
 
  private:
   struct JogButton {
+    JogButton(int bit, TickCounter& armWindow) : bit(bit), armWindow(&armWindow) {}
+
     int bit;
-    TimedLatch held;      // the press latch, timing the first press of a double press
+    TimedLatch held{HoldTicks2};  // the press latch, timing the first press of a double press
     TickCounter* armWindow;
-    bool armed = false;   // the first tap of a double press is done
-    bool jogging = false; // its start code went out and its end code is owed
+    bool armed = false;    // the first tap of a double press is done
+    bool jogging = false;  // its start code went out and its end code is owed
   };
   struct JogModeMemory {
     bool saved = false;
@@ -40,7 +40,14 @@ class JogButtons {
   void StartJog(JogButton& button, bool stepJogMode);
   void EndJog(JogButton& button);
 
-  std::array<JogButton, 8> buttons_;
+  std::array<JogButton, 8> buttons_{{{10, HoldTicks3},
+                                     {11, HoldTicks4},
+                                     {12, HoldTicks5},
+                                     {13, HoldTicks6},
+                                     {14, HoldTicks7},
+                                     {15, HoldTicks8},
+                                     {16, HoldTicks9},
+                                     {17, HoldTicks10}}};
   JogModeMemory memory_;
 };
 

@@ -1,5 +1,7 @@
 #include "plugin/module_state.h"
 
+#include <cstring>
+
 #include "config/pendant_settings.h"
 #include "plugin/framework_string.h"
 #include "plugin/hold_ticks.h"
@@ -15,8 +17,13 @@ std::string ProfileName;
 
 void ShowStatus(const char* text) {
   if (HostBlock3 == nullptr) return;
-  auto* status = reinterpret_cast<FrameworkString*>(static_cast<char*>(HostBlock3) + kStatusLineOffset);
-  AssignFrameworkString(*status, text);
+  // At the host's offset the string object is only 4-byte aligned, which a
+  // 64-bit pointer does not allow: copy it out and back.
+  char* where = static_cast<char*>(HostBlock3) + kStatusLineOffset;
+  FrameworkString status;
+  std::memcpy(&status, where, sizeof status);
+  AssignFrameworkString(status, text);
+  std::memcpy(where, &status, sizeof status);
 }
 
 void ResetModuleState() {
