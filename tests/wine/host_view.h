@@ -24,15 +24,13 @@ class HostView {
 
   // One timer message of the plug-in's window; false without one.
   bool SendTimer() const;
-  // WM_DEVICECHANGE with a device-interface record naming `path`.
+  // WM_DEVICECHANGE (DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE) with a
+  // device-interface record naming `path`.
   bool SendDeviceChange(unsigned event, const std::string& path) const;
 
  private:
   HWND hwnd_ = nullptr;
   void* frameworkObject_[16] = {};
 };
-
-constexpr unsigned kDeviceArrival = 0x8000;
-constexpr unsigned kDeviceRemoveComplete = 0x8004;
 
 }  // namespace quenta::wine

@@ -1,6 +1,7 @@
 #include "tests/wine/wine_driver.h"
 
 #include <objbase.h>
+#include <dbt.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -76,7 +77,7 @@ void WineDriver::Unplug() {
   PipeDevice* pendant = FirstPendant();
   if (pendant == nullptr || !pendant->Present()) return;
   bus_.Unplug(*pendant);
-  Notify(kDeviceRemoveComplete, pendant->Path());
+  Notify(DBT_DEVICEREMOVECOMPLETE, pendant->Path());
 }
 
 void WineDriver::Replug() {
@@ -89,13 +90,13 @@ void WineDriver::Replug() {
   } else {
     bus_.Replug(*pendant);
   }
-  Notify(kDeviceArrival, pendant->Path());
+  Notify(DBT_DEVICEARRIVAL, pendant->Path());
 }
 
 void WineDriver::OtherArrives() {
   EnsureDevices();
   others_.push_back(&bus_.AddOther());
-  Notify(kDeviceArrival, others_.back()->Path());
+  Notify(DBT_DEVICEARRIVAL, others_.back()->Path());
 }
 
 void WineDriver::OtherLeaves() {
@@ -103,11 +104,11 @@ void WineDriver::OtherLeaves() {
   for (auto other = others_.rbegin(); other != others_.rend(); ++other) {
     if ((*other)->Present()) {
       bus_.Unplug(**other);
-      Notify(kDeviceRemoveComplete, (*other)->Path());
+      Notify(DBT_DEVICEREMOVECOMPLETE, (*other)->Path());
       return;
     }
   }
-  Notify(kDeviceRemoveComplete, kUnservedOtherPath);
+  Notify(DBT_DEVICEREMOVECOMPLETE, kUnservedOtherPath);
 }
 
 void WineDriver::Poll() {
