@@ -45,7 +45,7 @@ class TimedLatch {
   explicit TimedLatch(TickCounter& timer) : timer_(&timer) {}
 
   bool IsSet() const { return set_; }
-  // Sets the latch without timing, for a press that was already timed.
+  // For the presses of a latch that are not timed (a jog's second press, a chord).
   void Set() { set_ = true; }
   void Clear() { set_ = false; }
 

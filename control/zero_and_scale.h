@@ -53,7 +53,7 @@ class ArmedSelection {
 
  private:
   bool armed_ = false;
-  TimedLatch held_;  // shared by the arming press and the member that acts
+  TimedLatch held_;  // shared by the arming press (timed on the shared HoldTicks2) and the member that acts
   std::array<bool, Members> done_{};
   TickCounter& lapseTimer_;
   std::int32_t lapseAfterTicks_;
