@@ -44,13 +44,13 @@ const FlagKey kFlagKeys[] = {
     {"Zreverse", &PendantSettings::Zreverse},
 };
 
-void ButtonKey(int slot, char (&key)[16]) { std::snprintf(key, sizeof key, "BUTTON%d", slot); }
+void ButtonKey(int slot, char (&key)[24]) { std::snprintf(key, sizeof key, "BUTTON%d", slot); }
 
 }  // namespace
 
 void LoadFunctionKeySettings(ProfileStore& store) {
   for (int slot = 0; slot < 3; ++slot) {
-    char key[16];
+    char key[24];
     ButtonKey(slot, key);
     Settings.BUTTON[slot] = Cut16(store.GetInt(kFunctionKeySection, key, 0));
   }
@@ -68,7 +68,7 @@ void LoadSettings(ProfileStore& store) {
 
 void SaveSettings(ProfileStore& store) {
   for (int slot = 0; slot < 3; ++slot) {
-    char key[16];
+    char key[24];
     ButtonKey(slot, key);
     store.SetInt(kFunctionKeySection, key, Settings.BUTTON[slot]);
   }
