@@ -13,7 +13,7 @@ grep -qE '^Magic[[:space:]]+010b' <<<"$dump" || { echo "not PE32 (optional heade
 expected="Config DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer DoDwell Home InitControl \
 JogOff JogOn PostInitControl Probe Purge Reset SetCode SetDoButton SetGetDRO SetGetLED SetProName SetSetDRO SetSetLED \
 StopPlug Update"
-actual=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^\s*\[/{print $NF; next} on{on=0}' <<<"$dump" | sort | tr '\n' ' ' | sed 's/ $//')
+actual=$(awk '/\[Ordinal\/Name Pointer\] Table/{on=1; next} on && /^[[:space:]]*\[/{print $NF; next} on{on=0}' <<<"$dump" | LC_ALL=C sort | tr '\n' ' ' | sed 's/ $//')
 if [ "$actual" != "$expected" ]; then
   echo "export names differ"
   echo "  expected: $expected"
