@@ -84,7 +84,7 @@ FrameworkString CountingStringManager::Make(const std::string& text) {
 }
 
 ScriptedHost::ScriptedHost() : block3_(new unsigned char[kHostBlock3Size]()) {
-  StatusLine() = manager_.Make("");
+  SetStatusLine(manager_.Make(""));
   ShareStatus();
   // The status buffer is always shared, so every assignment of the plug-in
   // allocates, and each one is seen even when the text repeats.
@@ -94,9 +94,9 @@ ScriptedHost::ScriptedHost() : block3_(new unsigned char[kHostBlock3Size]()) {
 ScriptedHost::~ScriptedHost() {
   manager_.onAllocate = nullptr;
   if (current == this) current = nullptr;
-  FrameworkString& status = StatusLine();
+  const FrameworkString status = StatusLine();
   if (status.chars != nullptr) ReleaseHeld(StringData::FromChars(status.chars));
-  status.chars = nullptr;
+  SetStatusLine(FrameworkString{nullptr});
   ReleaseHeld(heldStatus_);
 }
 
@@ -114,19 +114,26 @@ HostCallbacks ScriptedHost::Callbacks() {
   return callbacks;
 }
 
-FrameworkString& ScriptedHost::StatusLine() {
-  return *reinterpret_cast<FrameworkString*>(block3_.get() + kStatusLineOffset);
+// The offset is only 4-aligned, as in the host's 32-bit block: copy, never bind.
+FrameworkString ScriptedHost::StatusLine() const {
+  FrameworkString status;
+  std::memcpy(&status, block3_.get() + kStatusLineOffset, sizeof status);
+  return status;
+}
+
+void ScriptedHost::SetStatusLine(FrameworkString status) {
+  std::memcpy(block3_.get() + kStatusLineOffset, &status, sizeof status);
 }
 
 std::string ScriptedHost::StatusText() const {
-  const auto& status = *reinterpret_cast<const FrameworkString*>(block3_.get() + kStatusLineOffset);
+  const FrameworkString status = StatusLine();
   if (status.chars == nullptr) return {};
   const StringData* data = StringData::FromChars(status.chars);
   return std::string(status.chars, static_cast<std::size_t>(std::max(data->dataLength, 0)));
 }
 
 void ScriptedHost::ShareStatus() {
-  FrameworkString& status = StatusLine();
+  const FrameworkString status = StatusLine();
   StringData* now = status.chars == nullptr ? nullptr : StringData::FromChars(status.chars);
   if (now == heldStatus_) return;
   ReleaseHeld(heldStatus_);

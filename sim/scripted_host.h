@@ -99,7 +99,8 @@ class ScriptedHost {
  private:
   void Record(HostCall call);
   void Notify(const std::string& line, bool isRead);
-  FrameworkString& StatusLine();
+  FrameworkString StatusLine() const;
+  void SetStatusLine(FrameworkString status);
   void ShareStatus();
 
   CountingStringManager manager_;

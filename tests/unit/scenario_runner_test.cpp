@@ -1,5 +1,6 @@
 #include "sim/scenario_runner.h"
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
@@ -67,8 +68,12 @@ class FakeDriver : public PluginDriver {
 };
 
 void ShowStatus(ScriptedHost& host, const std::string& text) {
-  auto* status = reinterpret_cast<FrameworkString*>(static_cast<char*>(host.HostBlock3()) + kStatusLineOffset);
-  AssignFrameworkString(*status, text);
+  // The status line sits at a 4-aligned offset, as in the host's 32-bit block.
+  char* where = static_cast<char*>(host.HostBlock3()) + kStatusLineOffset;
+  FrameworkString status;
+  std::memcpy(&status, where, sizeof status);
+  AssignFrameworkString(status, text);
+  std::memcpy(where, &status, sizeof status);
 }
 
 class ScenarioRunnerTest : public ::testing::Test {

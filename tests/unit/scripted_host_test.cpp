@@ -1,5 +1,7 @@
 #include "sim/scripted_host.h"
 
+#include <cstring>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,8 +14,12 @@ using ::testing::ElementsAre;
 
 // The plug-in's side of the status line: the framework-string layer assigning in place.
 void PluginShowsStatus(ScriptedHost& host, const std::string& text) {
-  auto* status = reinterpret_cast<FrameworkString*>(static_cast<char*>(host.HostBlock3()) + kStatusLineOffset);
-  ASSERT_TRUE(AssignFrameworkString(*status, text));
+  // The status line sits at a 4-aligned offset, as in the host's 32-bit block.
+  char* where = static_cast<char*>(host.HostBlock3()) + kStatusLineOffset;
+  FrameworkString status;
+  std::memcpy(&status, where, sizeof status);
+  ASSERT_TRUE(AssignFrameworkString(status, text));
+  std::memcpy(where, &status, sizeof status);
 }
 
 class ScriptedHostTest : public ::testing::Test {
