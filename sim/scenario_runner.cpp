@@ -113,6 +113,10 @@ class ScenarioRun {
       }
     }
     Narrate(narrated, 1 << 30);
+    if (!scenario_.commands.empty()) {
+      const std::string leak = HostStringFault();
+      if (!leak.empty()) return Report(scenario_.commands.back(), leak);
+    }
     if (options_.narrate)
       out_ << "\nEvery expectation held (" << expectations_ << " expectations).\n";
     else
@@ -125,6 +129,18 @@ class ScenarioRun {
     for (; next < scenario_.narration.size() && scenario_.narration[next].line < beforeLine; ++next)
       if (options_.narrate) out_ << scenario_.narration[next].text << '\n';
     return next;
+  }
+
+  // The host's strings the plug-in took must each have been released once:
+  // in the end only the status line's buffer is left.
+  std::string HostStringFault() {
+    host_.FlushStatus();
+    const CountingStringManager& strings = host_.Strings();
+    if (strings.badFrees > 0)
+      return "the plug-in freed " + std::to_string(strings.badFrees) + " host string(s) that were not live";
+    if (strings.Live() != 1)
+      return "the plug-in kept " + std::to_string(strings.Live() - 1) + " host string(s) it should have released";
+    return {};
   }
 
   bool Report(const Command& command, const std::string& message) {

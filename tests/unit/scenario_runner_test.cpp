@@ -189,6 +189,21 @@ TEST_F(ScenarioRunnerTest, NarrationTellsTheStoryAroundTheSteps) {
             "The end.\n\nEvery expectation held (1 expectations).\n");
 }
 
+TEST_F(ScenarioRunnerTest, FailsAPlugInThatKeepsOrDoubleFreesAHostString) {
+  plugin.onPoll = {[](ScriptedHost& host) { host.MakeString("kept"); }};
+  EXPECT_FALSE(Run("start\npoll\nexpect nothing\n"));
+  EXPECT_THAT(output.str(), HasSubstr("FAIL t.scn:3: the plug-in kept 1 host string(s) it should have released"));
+  plugin.onPoll = {[](ScriptedHost& host) {
+    FrameworkString name = host.MakeString("twice");
+    StringData* data = StringData::FromChars(name.chars);
+    StringManager* manager = data->manager;
+    ReleaseFrameworkString(name);
+    manager->Free(data);  // a second release of the same buffer
+  }};
+  EXPECT_FALSE(Run("start\npoll\n"));
+  EXPECT_THAT(output.str(), HasSubstr("FAIL t.scn:2: the plug-in freed 1 host string(s) that were not live"));
+}
+
 TEST(ScenarioFiles, ExitStatusIsTwoForUnreadableOrBadFilesElseOneForAFailure) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() / "scenario-runner-test";
   std::filesystem::create_directories(dir);
