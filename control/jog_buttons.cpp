@@ -35,16 +35,28 @@ bool Reversed(int bit) {
 
 }  // namespace
 
+namespace {
+// With Shift, bits 16 and 17 are function keys: neither a press nor a release of a jog.
+bool ShiftFunction(const ButtonStates& buttons, int bit) { return bit >= kFirstShiftFunctionBit && buttons.Shift(); }
+}  // namespace
+
 void JogButtons::RunHandlers(const ButtonStates& buttons, bool stepJogMode) {
   for (JogButton& button : buttons_) {
-    // With Shift, bits 16 and 17 are function keys: neither a press nor a release of a jog.
-    const bool shiftFunction = button.bit >= kFirstShiftFunctionBit && buttons.Shift();
+    const bool shiftFunction = ShiftFunction(buttons, button.bit);
     const bool down = buttons.Down(button.bit) && !shiftFunction;
     const bool up = buttons.Up(button.bit) && !shiftFunction;
     if (stepJogMode)
       HandleStepMode(button, down, up);
     else
       HandleRateMode(button, down, up);
+  }
+}
+
+void JogButtons::EndReleasedJogs(const ButtonStates& buttons) {
+  for (JogButton& button : buttons_) {
+    if (!button.jogging || !buttons.Up(button.bit) || ShiftFunction(buttons, button.bit)) continue;
+    button.armed = false;
+    EndJog(button);
   }
 }
 

@@ -14,6 +14,8 @@ namespace quenta {
 class JogButtons {
  public:
   void RunHandlers(const ButtonStates& buttons, bool stepJogMode);
+  // While a zero selection waits for its axis: only the end codes of jogs whose buttons are up.
+  void EndReleasedJogs(const ButtonStates& buttons);
   void ExpireArms();
   void RestoreJogMode(const ButtonStates& buttons);
 

@@ -19,6 +19,8 @@ class ArmedSelection {
       : held_(HoldTicks2), lapseTimer_(lapseTimer), lapseAfterTicks_(lapseAfterTicks) {}
 
   bool Armed() const { return armed_; }
+  // A member has acted and its buttons are still down.
+  bool Acting() const { return armed_ && held_.IsSet(); }
 
   void ButtonEdge(bool buttonDown) {
     if (held_.PressEdge(buttonDown && !armed_)) return;
@@ -68,6 +70,7 @@ class ZeroSelection {
   void Run(const ButtonStates& buttons);
   void Lapse() { selection_.Lapse(); }
   bool Armed() const { return selection_.Armed(); }
+  bool ZeroingAxis() const { return selection_.Acting(); }
 
  private:
   ArmedSelection<4> selection_{HoldTicks11, kZeroLapseTicks};
