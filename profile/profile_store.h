@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "profile/atomic_file.h"
 
 namespace quenta {
 
@@ -21,9 +24,29 @@ class ProfileStore {
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   bool SetInt(const char* section, const char* key, std::int32_t value);
 
+ protected:
+  // Lets tests make the disk or the document fail.
+  using DocumentFactory = std::unique_ptr<XmlDocument> (*)();
+  ProfileStore(FileLayer& files, DocumentFactory createDocument);
+
  private:
+  // This store's own changes, replayed onto the file if someone else changed it meanwhile.
+  struct Change {
+    bool removal;
+    std::string section, key;
+    std::int32_t value;
+  };
+
+  std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
+  void Save();
+
   std::unique_ptr<XmlDocument> document_;
   std::string fileName_;
+  FileLayer& files_;
+  DocumentFactory createDocument_;
+  FileSnapshot loaded_;
+  bool reflectsFile_ = false;  // false: the profile on disk could not be read, so it must not be replaced
+  std::vector<Change> changes_;
 };
 
 }  // namespace quenta

@@ -1,0 +1,136 @@
+#include "profile/profile_store.h"
+
+#include "config/leading_integer.h"
+#include "plugin/module_state.h"
+#include "profile/xml_document.h"
+
+namespace quenta {
+
+namespace {
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Names become element names and, in one DOM, XPath steps: only plain ASCII
+// names are looked up or created, so no name can select or write anything else.
+bool IsPlainName(const char* name) {
+  if (name == nullptr || !(IsAsciiLetter(*name) || *name == '_')) return false;
+  for (const char* c = name + 1; *c != '\0'; ++c) {
+    if (!(IsAsciiLetter(*c) || IsAsciiDigit(*c) || *c == '_' || *c == '-' || *c == '.')) return false;
+  }
+  return true;
+}
+
+XmlElement EnsureRoot(XmlDocument& document) {
+  const XmlElement root = document.DocumentElement();
+  return root ? root : document.AppendChild(XmlElement{}, document.CreateElement("profile"));
+}
+
+XmlElement FindKey(XmlDocument& document, const std::string& section, const std::string& key) {
+  const XmlElement sectionElement = document.SelectSingleNode(document.DocumentElement(), section.c_str());
+  return sectionElement ? document.SelectSingleNode(sectionElement, key.c_str()) : XmlElement{};
+}
+
+XmlElement FindOrAppend(XmlDocument& document, XmlElement parent, const std::string& name) {
+  if (!parent) return {};
+  const XmlElement found = document.SelectSingleNode(parent, name.c_str());
+  return found ? found : document.AppendChild(parent, document.CreateElement(name.c_str()));
+}
+
+bool WriteValue(XmlDocument& document, const std::string& section, const std::string& key, std::int32_t value) {
+  const XmlElement keyElement = FindOrAppend(document, FindOrAppend(document, document.DocumentElement(), section), key);
+  if (!keyElement) return false;
+  document.SetText(keyElement, std::to_string(value));
+  return true;
+}
+
+void RemoveKey(XmlDocument& document, XmlElement keyElement) {
+  document.RemoveChild(document.ParentNode(keyElement), keyElement);
+}
+
+}  // namespace
+
+ProfileStore::ProfileStore() : ProfileStore(SystemFileLayer(), &CreateXmlDocument) {}
+
+ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
+    : fileName_(ProfileName), files_(files), createDocument_(createDocument) {
+  // Taken before the load: a change that slips in between only makes the save merge.
+  if (!fileName_.empty()) loaded_ = files_.Snapshot(fileName_);
+  document_ = OpenProfile(loaded_);
+  reflectsFile_ = document_ != nullptr;
+  if (!document_) {
+    document_ = createDocument_();
+    if (document_ && !EnsureRoot(*document_)) document_.reset();
+  }
+}
+
+ProfileStore::~ProfileStore() {
+  try {
+    Save();
+  } catch (...) {
+    // A save that cannot finish leaves the old profile; nothing may escape to the host.
+  }
+}
+
+std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int32_t fallback) {
+  if (!document_ || !IsPlainName(section) || !IsPlainName(key)) return fallback;
+  const XmlElement keyElement = FindKey(*document_, section, key);
+  if (!keyElement) return fallback;
+  const std::string text = document_->Text(keyElement);
+  if (text.empty()) {
+    RemoveKey(*document_, keyElement);
+    changes_.push_back({true, section, key, 0});
+    return fallback;
+  }
+  return ParseLeadingInteger(text.c_str()).value;
+}
+
+bool ProfileStore::SetInt(const char* section, const char* key, std::int32_t value) {
+  if (!document_ || !IsPlainName(section) || !IsPlainName(key)) return false;
+  if (!WriteValue(*document_, section, key, value)) return false;
+  changes_.push_back({false, section, key, value});
+  return true;
+}
+
+std::unique_ptr<XmlDocument> ProfileStore::OpenProfile(const FileSnapshot& onDisk) const {
+  if (onDisk.state == FileSnapshot::State::Unreadable) return nullptr;
+  std::unique_ptr<XmlDocument> document = createDocument_();
+  if (!document) return nullptr;
+  // A 0-byte file holds nothing of the host's (typically the remains of a
+  // crashed writer): it starts afresh like a missing one.
+  const bool hasContent = onDisk.state == FileSnapshot::State::Present && onDisk.size > 0;
+  if (hasContent && !document->Load(fileName_)) return nullptr;
+  if (!EnsureRoot(*document)) return nullptr;
+  return document;
+}
+
+void ProfileStore::Save() {
+  if (!document_ || fileName_.empty()) return;
+  const FileSnapshot onDisk = files_.Snapshot(fileName_);
+  XmlDocument* toSave = document_.get();
+  std::unique_ptr<XmlDocument> merged;
+  if (onDisk != loaded_) {
+    // Someone else wrote the profile meanwhile: keep their version and redo ours on top.
+    merged = OpenProfile(onDisk);
+    if (!merged) return;
+    for (const Change& change : changes_) {
+      if (!change.removal) {
+        WriteValue(*merged, change.section, change.key, change.value);
+        continue;
+      }
+      // A value written there since is theirs to keep.
+      const XmlElement keyElement = FindKey(*merged, change.section, change.key);
+      if (keyElement && merged->Text(keyElement).empty()) RemoveKey(*merged, keyElement);
+    }
+    toSave = merged.get();
+  } else if (!reflectsFile_) {
+    return;
+  }
+  if (files_.IsReadOnly(fileName_)) return;
+  const std::string temp = TempPathFor(fileName_);
+  files_.Remove(temp);
+  if (toSave->Save(temp) && files_.Flush(temp) && files_.Replace(temp, fileName_)) return;
+  files_.Remove(temp);
+}
+
+}  // namespace quenta

@@ -1,0 +1,209 @@
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <pugixml.hpp>
+#include <vector>
+
+#include "profile/xml_document.h"
+
+namespace quenta {
+
+namespace {
+
+// Keep everything the host wrote, white space included, so it is saved back
+// as it was. Doctypes are kept as text; pugixml never resolves entities.
+constexpr unsigned kParseOptions = pugi::parse_full | pugi::parse_ws_pcdata;
+
+bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
+  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  if (file == nullptr) return false;
+  char chunk[65536];
+  std::size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
+  const bool ok = std::ferror(file) == 0;
+  std::fclose(file);
+  return ok;
+}
+
+bool WriteWholeFile(const std::string& fileName, const std::string& bytes) {
+  std::FILE* file = std::fopen(fileName.c_str(), "wb");
+  if (file == nullptr) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  ok = std::fflush(file) == 0 && ok;
+  return std::fclose(file) == 0 && ok;
+}
+
+bool StartsWithByteOrderMark(const std::string& bytes) {
+  static const char* const kMarks[] = {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE", "\0\0\xFE\xFF"};
+  static const std::size_t kLengths[] = {3, 2, 2, 4};
+  for (std::size_t i = 0; i < 4; ++i) {
+    if (bytes.size() >= kLengths[i] && std::memcmp(bytes.data(), kMarks[i], kLengths[i]) == 0) return true;
+  }
+  return false;
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix) {
+  for (; *prefix != '\0'; ++text, ++prefix) {
+    if (std::tolower(static_cast<unsigned char>(*text)) != *prefix) return false;
+  }
+  return true;
+}
+
+// A file that declares a 16- or 32-bit encoding but is stored in 8 bits is not
+// what it claims; saving it back would hand the host a file it cannot read.
+bool DeclarationMatches(const pugi::xml_document& document, pugi::xml_encoding found) {
+  const pugi::xml_node declaration = document.first_child();
+  if (declaration.type() != pugi::node_declaration) return true;
+  const char* declared = declaration.attribute("encoding").value();
+  const bool wide = StartsWithNoCase(declared, "utf-16") || StartsWithNoCase(declared, "utf-32") ||
+                    StartsWithNoCase(declared, "ucs");
+  return !wide || (found != pugi::encoding_utf8 && found != pugi::encoding_latin1);
+}
+
+int ElementChildren(const pugi::xml_node& node) {
+  int count = 0;
+  for (pugi::xml_node child : node.children()) count += child.type() == pugi::node_element;
+  return count;
+}
+
+void AppendText(const pugi::xml_node& node, std::string& text) {
+  for (pugi::xml_node child : node.children()) {
+    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
+    if (child.type() == pugi::node_element) AppendText(child, text);
+  }
+}
+
+bool Contains(const pugi::xml_node& ancestor, pugi::xml_node node) {
+  for (; node; node = node.parent()) {
+    if (node == ancestor) return true;
+  }
+  return false;
+}
+
+struct StringWriter : pugi::xml_writer {
+  std::string bytes;
+  void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
+};
+
+class PugiDocument final : public XmlDocument {
+ public:
+  bool Load(const std::string& fileName) override {
+    Clear();
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes)) return false;
+    const pugi::xml_parse_result result = document_.load_buffer(bytes.data(), bytes.size(), kParseOptions);
+    // pugixml accepts several top-level elements; a profile has exactly one.
+    if (!result || ElementChildren(document_) != 1 || !DeclarationMatches(document_, result.encoding)) {
+      Clear();
+      return false;
+    }
+    encoding_ = result.encoding;
+    byteOrderMark_ = StartsWithByteOrderMark(bytes);
+    loaded_ = true;
+    return true;
+  }
+
+  XmlElement DocumentElement() override { return Register(document_.document_element()); }
+
+  XmlElement CreateElement(const char* name) override {
+    // pugixml has no unattached nodes: the element comes to life when appended.
+    entries_.push_back({pugi::xml_node(), name});
+    return XmlElement{static_cast<int>(entries_.size())};
+  }
+
+  XmlElement AppendChild(XmlElement parent, XmlElement child) override {
+    if (!child || child.id > static_cast<int>(entries_.size())) return {};
+    pugi::xml_node target = parent ? Node(parent) : pugi::xml_node(document_);
+    Entry& entry = entries_[child.id - 1];
+    if (!target) return {};
+    entry.node = entry.node ? target.append_move(entry.node) : target.append_child(entry.pendingName.c_str());
+    entry.pendingName.clear();
+    return entry.node ? child : XmlElement{};
+  }
+
+  XmlElement SelectSingleNode(XmlElement parent, const char* name) override {
+    for (pugi::xml_node child : Node(parent).children()) {
+      if (child.type() == pugi::node_element && std::strcmp(child.name(), name) == 0) return Register(child);
+    }
+    return {};
+  }
+
+  std::string Text(XmlElement element) override {
+    std::string text;
+    AppendText(Node(element), text);
+    return text;
+  }
+
+  void SetText(XmlElement element, const std::string& text) override {
+    pugi::xml_node node = Node(element);
+    if (!node) return;
+    ForgetInside(node, false);
+    while (node.first_child()) node.remove_child(node.first_child());
+    if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.c_str());
+  }
+
+  XmlElement ParentNode(XmlElement element) override {
+    const pugi::xml_node parent = Node(element).parent();
+    return parent.type() == pugi::node_element ? Register(parent) : XmlElement{};
+  }
+
+  void RemoveChild(XmlElement parent, XmlElement child) override {
+    pugi::xml_node node = Node(child);
+    if (!node || node.parent() != Node(parent)) return;
+    ForgetInside(node, true);
+    Node(parent).remove_child(node);
+  }
+
+  bool Save(const std::string& fileName) override {
+    StringWriter writer;
+    // A profile read from disk keeps its own layout; a new one is indented.
+    unsigned flags = loaded_ ? pugi::format_raw : pugi::format_default;
+    if (byteOrderMark_) flags |= pugi::format_write_bom;
+    document_.save(writer, "  ", flags, encoding_);
+    return WriteWholeFile(fileName, writer.bytes);
+  }
+
+ private:
+  struct Entry {
+    pugi::xml_node node;
+    std::string pendingName;
+  };
+
+  pugi::xml_node Node(XmlElement element) const {
+    return element.id > 0 && element.id <= static_cast<int>(entries_.size()) ? entries_[element.id - 1].node
+                                                                              : pugi::xml_node();
+  }
+
+  XmlElement Register(const pugi::xml_node& node) {
+    if (!node) return {};
+    entries_.push_back({node, {}});
+    return XmlElement{static_cast<int>(entries_.size())};
+  }
+
+  // Handles to nodes that are about to be freed must not reach them later.
+  void ForgetInside(const pugi::xml_node& subtree, bool includingItself) {
+    for (Entry& entry : entries_) {
+      if (entry.node && (includingItself || entry.node != subtree) && Contains(subtree, entry.node)) entry.node = {};
+    }
+  }
+
+  void Clear() {
+    entries_.clear();
+    document_.reset();
+    encoding_ = pugi::encoding_utf8;
+    byteOrderMark_ = false;
+    loaded_ = false;
+  }
+
+  pugi::xml_document document_;
+  std::vector<Entry> entries_;
+  pugi::xml_encoding encoding_ = pugi::encoding_utf8;
+  bool byteOrderMark_ = false;
+  bool loaded_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<XmlDocument> CreateXmlDocument() { return std::make_unique<PugiDocument>(); }
+
+}  // namespace quenta

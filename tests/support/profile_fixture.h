@@ -1,0 +1,55 @@
+// A profile file of its own for each test, named through ProfileName as the
+// host does, and ways to look into the saved file without the store.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "plugin/module_state.h"
+#include "profile/profile_store.h"
+#include "profile/xml_document.h"
+#include "tests/support/temp_folder.h"
+
+namespace quenta {
+
+// The store as the entry points make it, or with another file layer or document.
+class TestStore : public ProfileStore {
+ public:
+  TestStore() = default;
+  explicit TestStore(FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
+      : ProfileStore(files, createDocument) {}
+};
+
+class ProfileFixture : public ::testing::Test {
+ protected:
+  void SetUp() override { ProfileName = profile_; }
+  void TearDown() override { ProfileName.clear(); }
+
+  void WriteProfile(const std::string& xml) const { WriteFile(profile_, xml); }
+  std::string SavedProfile() const { return ReadFile(profile_); }
+
+  // The text of root/section/key in the file as it is now; none when absent.
+  std::optional<std::string> KeyText(const std::string& section, const std::string& key) const {
+    std::unique_ptr<XmlDocument> document = CreateXmlDocument();
+    if (document == nullptr || !document->Load(profile_)) return std::nullopt;
+    const XmlElement sectionElement = document->SelectSingleNode(document->DocumentElement(), section.c_str());
+    const XmlElement keyElement = sectionElement ? document->SelectSingleNode(sectionElement, key.c_str()) : XmlElement{};
+    if (!keyElement) return std::nullopt;
+    return document->Text(keyElement);
+  }
+
+  // Where a text first appears in the saved file, for checking element order.
+  std::size_t At(const std::string& text) const {
+    const std::size_t position = SavedProfile().find(text);
+    EXPECT_NE(position, std::string::npos) << text << " not in\n" << SavedProfile();
+    return position;
+  }
+  bool Has(const std::string& text) const { return SavedProfile().find(text) != std::string::npos; }
+
+  TempFolder folder_;
+  const std::string profile_ = folder_.File("Mill.xml");
+};
+
+}  // namespace quenta

@@ -1,0 +1,201 @@
+// The save never costs the host its profile: not when the file cannot be
+// read, nor when a step of the save fails, nor when the host wrote meanwhile.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "profile/atomic_file.h"
+#include "tests/support/profile_fixture.h"
+
+namespace quenta {
+namespace {
+
+// The real file layer, with one step made to fail on cue.
+class FlakyFiles : public FileLayer {
+ public:
+  enum class Step { None, Flush, Replace };
+  Step failAt = Step::None;
+  int replaces = 0;
+
+  FileSnapshot Snapshot(const std::string& path) override { return SystemFileLayer().Snapshot(path); }
+  bool IsReadOnly(const std::string& path) override { return SystemFileLayer().IsReadOnly(path); }
+  bool Remove(const std::string& path) override { return SystemFileLayer().Remove(path); }
+  bool Flush(const std::string& path) override {
+    if (failAt != Step::Flush) return SystemFileLayer().Flush(path);
+    // The disk filled up half-way through the new document.
+    const std::string written = ReadFile(path);
+    WriteFile(path, written.substr(0, written.size() / 2));
+    return false;
+  }
+  bool Replace(const std::string& source, const std::string& target) override {
+    ++replaces;
+    return failAt != Step::Replace && SystemFileLayer().Replace(source, target);
+  }
+};
+
+class ProfileSaveTest : public ProfileFixture {
+ protected:
+  // Runs a store that reads and writes, and checks the profile came through untouched.
+  void ExpectProfileUntouchedBy(FileLayer& files, std::int32_t firstRead = 11) {
+    const bool existed = FileExists(profile_);
+    const std::string before = existed ? SavedProfile() : std::string();
+    {
+      TestStore store(files);
+      EXPECT_EQ(store.GetInt("S", "K", 11), firstRead);
+      store.SetInt("S", "K", 5);
+      EXPECT_EQ(store.GetInt("S", "K", 11), 5);  // still works in memory
+    }
+    EXPECT_EQ(FileExists(profile_), existed);
+    EXPECT_EQ(existed ? SavedProfile() : std::string(), before);
+    EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+  }
+
+  FlakyFiles files_;
+};
+
+TEST_F(ProfileSaveTest, AProfileThatCannotBeParsedIsNeverOverwritten) {
+  const std::string unreadable[] = {
+      "<profile><S><K>1</K></S>",                  // truncated
+      "<profile><S><K>1</S></K></profile>",        // malformed
+      "<profile/><profile/>",                      // two roots
+      std::string("\xFF\xFE<\0p\0r\0", 8),         // cut-off UTF-16
+      "<?xml version=\"1.0\" encoding=\"UTF-16\"?><profile/>",  // wrong encoding
+      "   \n",
+  };
+  for (const std::string& content : unreadable) {
+    WriteProfile(content);
+    ExpectProfileUntouchedBy(files_);
+    EXPECT_EQ(files_.replaces, 0);
+  }
+}
+
+TEST_F(ProfileSaveTest, AReadOnlyProfileIsLeftAsItIs) {
+  WriteProfile("<profile><S><K>1</K></S></profile>");
+  std::filesystem::permissions(profile_, std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                                             std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  ExpectProfileUntouchedBy(files_, 1);
+  EXPECT_EQ(folder_.EntryCount(), 1);
+}
+
+TEST_F(ProfileSaveTest, AMissingFolderOrNoNameCreatesNothing) {
+  ProfileName = folder_.File("absent") + "/Mill.xml";
+  ExpectProfileUntouchedBy(files_);
+  EXPECT_FALSE(FileExists(folder_.File("absent")));
+
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder_.Path());
+  ProfileName.clear();
+  ExpectProfileUntouchedBy(files_);
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(folder_.EntryCount(), 0);
+}
+
+TEST_F(ProfileSaveTest, AFailedStepKeepsTheOldProfileAndLeavesNoTempFile) {
+  for (FlakyFiles::Step step : {FlakyFiles::Step::Flush, FlakyFiles::Step::Replace}) {
+    WriteProfile("<profile><Host>keep</Host><S><K>1</K></S></profile>");
+    files_.failAt = step;
+    ExpectProfileUntouchedBy(files_, 1);
+    EXPECT_EQ(folder_.EntryCount(), 1);
+  }
+}
+
+TEST_F(ProfileSaveTest, ATempFileLeftByACrashIsClearedAtTheNextSave) {
+  WriteProfile("<profile/>");
+  WriteFile(TempPathFor(profile_), "<profile><S><K>half");
+  {
+    ProfileStore store;
+    store.SetInt("S", "K", 2);
+  }
+  EXPECT_EQ(KeyText("S", "K"), "2");
+  EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+  EXPECT_EQ(folder_.EntryCount(), 1);
+}
+
+TEST_F(ProfileSaveTest, AStoreRewritesTheProfileEvenWithoutCalls) {
+  WriteProfile("<profile><S><K>1</K></S></profile>");
+  { TestStore store(files_); }
+  EXPECT_EQ(files_.replaces, 1);
+  EXPECT_EQ(KeyText("S", "K"), "1");
+}
+
+TEST_F(ProfileSaveTest, WhatTheHostWroteMeanwhileIsKeptAlongWithTheStoresChanges) {
+  WriteProfile("<profile><Host>old</Host><S><E/><F>1</F><R/></S></profile>");
+  {
+    ProfileStore store;
+    EXPECT_EQ(store.GetInt("S", "E", 3), 3);  // removes the empty key
+    EXPECT_EQ(store.GetInt("S", "R", 3), 3);
+    store.SetInt("S", "F", 2);
+    store.SetInt("S", "G", 7);
+    store.SetInt("S", "E", 8);
+    WriteProfile("<profile><Host>new</Host><S><E/><F>1</F><H>9</H><R>4</R></S><Other/></profile>");
+  }
+  EXPECT_EQ(KeyText("S", "F"), "2");
+  EXPECT_EQ(KeyText("S", "G"), "7");
+  EXPECT_EQ(KeyText("S", "E"), "8");  // removed, then written, in that order
+  EXPECT_EQ(KeyText("S", "R"), "4");  // the host's new value outlives the store's clean-up
+  EXPECT_EQ(KeyText("S", "H"), "9");
+  EXPECT_TRUE(Has("<Host>new</Host>"));
+  EXPECT_TRUE(Has("<Other"));
+}
+
+TEST_F(ProfileSaveTest, AProfileFirstUnreadableThenRepairedByTheHostGetsTheStoresChanges) {
+  WriteProfile("<profile><S>");
+  {
+    ProfileStore store;
+    store.SetInt("S", "K", 6);
+    WriteProfile("<profile><Host/></profile>");
+  }
+  EXPECT_EQ(KeyText("S", "K"), "6");
+  EXPECT_TRUE(Has("<Host"));
+}
+
+TEST_F(ProfileSaveTest, AProfileTheHostLeftUnreadableMeanwhileIsNotOverwritten) {
+  WriteProfile("<profile><S><K>1</K></S></profile>");
+  {
+    ProfileStore store;
+    store.SetInt("S", "K", 6);
+    WriteProfile("<profile><S><K>1</K>");
+  }
+  EXPECT_EQ(SavedProfile(), "<profile><S><K>1</K>");
+  EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+}
+
+TEST_F(ProfileSaveTest, WithoutADocumentObjectReadsGiveDefaultsAndNothingIsWritten) {
+  const auto noDocument = []() -> std::unique_ptr<XmlDocument> { return nullptr; };
+  WriteProfile("<profile><S><K>1</K></S></profile>");
+  {
+    TestStore store(files_, noDocument);
+    EXPECT_EQ(store.GetInt("S", "K", 4), 4);
+    EXPECT_FALSE(store.SetInt("S", "K", 5));
+    EXPECT_EQ(store.GetInt("S", "K", 4), 4);
+  }
+  EXPECT_EQ(SavedProfile(), "<profile><S><K>1</K></S></profile>");
+  std::filesystem::remove(profile_);
+  { TestStore store(files_, noDocument); }
+  EXPECT_FALSE(FileExists(profile_));
+}
+
+TEST(ByteHashTest, DependsOnTheBytesAloneNotOnHowTheyArrive) {
+  const std::string text = "<profile><S><K>12345</K></S></profile>";
+  ByteHash whole;
+  whole.Add(text.data(), text.size());
+  ByteHash pieces;
+  for (std::size_t at = 0, step = 1; at < text.size(); at += step, step = step % 9 + 1) {
+    pieces.Add(text.data() + at, std::min(step, text.size() - at));
+  }
+  EXPECT_EQ(whole.Value(), pieces.Value());
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    std::string changed = text;
+    changed[at] ^= 1;
+    ByteHash other;
+    other.Add(changed.data(), changed.size());
+    EXPECT_NE(other.Value(), whole.Value()) << at;
+  }
+  ByteHash longer;
+  longer.Add((text + '\0').data(), text.size() + 1);
+  EXPECT_NE(longer.Value(), whole.Value());
+}
+
+}  // namespace
+}  // namespace quenta
