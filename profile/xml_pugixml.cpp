@@ -66,12 +66,14 @@ int ElementChildren(const pugi::xml_node& node) {
   return count;
 }
 
-void AppendText(const pugi::xml_node& node, std::string& text) {
-  for (pugi::xml_node child : node.children()) {
-    if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
-    if (child.type() == pugi::node_element) AppendText(child, text);
+// pugixml walks the subtree without recursion: a profile may nest deeper than the stack allows.
+struct TextCollector : pugi::xml_tree_walker {
+  std::string text;
+  bool for_each(pugi::xml_node& node) override {
+    if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) text += node.value();
+    return true;
   }
-}
+};
 
 bool Contains(const pugi::xml_node& ancestor, pugi::xml_node node) {
   for (; node; node = node.parent()) {
@@ -85,6 +87,29 @@ struct StringWriter : pugi::xml_writer {
   void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
 };
 
+// pugixml keeps a reference to a declared entity as plain text and would save
+// it escaped, changing the host's content: such a profile is left alone.
+bool DeclaresEntities(const pugi::xml_document& document) {
+  for (pugi::xml_node child : document.children()) {
+    if (child.type() == pugi::node_doctype && std::strstr(child.value(), "<!ENTITY") != nullptr) return true;
+  }
+  return false;
+}
+
+// pugixml frees a removed subtree recursively, so a deep one is taken apart
+// from its leaves up first: a profile may nest deeper than the stack allows.
+void RemoveSubtree(pugi::xml_node parent, pugi::xml_node subtree) {
+  pugi::xml_node current = subtree;
+  for (;;) {
+    while (current.first_child()) current = current.first_child();
+    if (current == subtree) break;
+    pugi::xml_node above = current.parent();
+    above.remove_child(current);
+    current = above;
+  }
+  parent.remove_child(subtree);
+}
+
 class PugiDocument final : public XmlDocument {
  public:
   bool Load(const std::string& fileName) override {
@@ -93,7 +118,8 @@ class PugiDocument final : public XmlDocument {
     if (!ReadWholeFile(fileName, bytes)) return false;
     const pugi::xml_parse_result result = document_.load_buffer(bytes.data(), bytes.size(), kParseOptions);
     // pugixml accepts several top-level elements; a profile has exactly one.
-    if (!result || ElementChildren(document_) != 1 || !DeclarationMatches(document_, result.encoding)) {
+    if (!result || ElementChildren(document_) != 1 || !DeclarationMatches(document_, result.encoding) ||
+        DeclaresEntities(document_)) {
       Clear();
       return false;
     }
@@ -129,16 +155,16 @@ class PugiDocument final : public XmlDocument {
   }
 
   std::string Text(XmlElement element) override {
-    std::string text;
-    AppendText(Node(element), text);
-    return text;
+    TextCollector collector;
+    Node(element).traverse(collector);
+    return collector.text;
   }
 
   void SetText(XmlElement element, const std::string& text) override {
     pugi::xml_node node = Node(element);
     if (!node) return;
     ForgetInside(node, false);
-    while (node.first_child()) node.remove_child(node.first_child());
+    while (node.first_child()) RemoveSubtree(node, node.first_child());
     if (!text.empty()) node.append_child(pugi::node_pcdata).set_value(text.c_str());
   }
 
@@ -151,7 +177,7 @@ class PugiDocument final : public XmlDocument {
     pugi::xml_node node = Node(child);
     if (!node || node.parent() != Node(parent)) return;
     ForgetInside(node, true);
-    Node(parent).remove_child(node);
+    RemoveSubtree(Node(parent), node);
   }
 
   bool Save(const std::string& fileName) override {

@@ -1,0 +1,184 @@
+// Profiles no host should write, put through every entry point's store cycle:
+// each must end, give defaults or the nearest limit, and never leave the file
+// damaged. The big inputs are made here, not kept in the repository.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "config/pendant_settings.h"
+#include "tests/support/profile_fixture.h"
+
+namespace quenta {
+namespace {
+
+const std::string kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+std::string Repeat(const std::string& text, std::size_t times) {
+  std::string result;
+  result.reserve(text.size() * times);
+  for (std::size_t i = 0; i < times; ++i) result += text;
+  return result;
+}
+
+class HostileProfileTest : public ProfileFixture {
+ protected:
+  void SetUp() override {
+    ProfileFixture::SetUp();
+    Settings = PendantSettings{};
+  }
+  void TearDown() override {
+    Settings = PendantSettings{};
+    ProfileFixture::TearDown();
+  }
+
+  // SetProName's re-save, PostInitControl's load, then Config's load and save.
+  void RunEntryPoints() {
+    { ProfileStore store; }
+    {
+      ProfileStore store;
+      LoadSettings(store);
+    }
+    loaded_ = Settings;
+    {
+      ProfileStore store;
+      LoadSettings(store);
+      SaveSettings(store);
+    }
+  }
+
+  // Either the host's bytes are untouched, or the file is a profile that
+  // holds the settings just written and still carries the host's marker.
+  void ExpectUntouchedOrSound(const std::string& original, const std::string& hostMarker) {
+    const std::string saved = SavedProfile();
+    EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+    if (saved == original) return;
+    EXPECT_EQ(KeyText(kPendantSection, "OEM4"), std::to_string(loaded_.OEM4)) << saved.substr(0, 400);
+    EXPECT_NE(saved.find(hostMarker), std::string::npos) << "the host's content is gone";
+  }
+
+  PendantSettings loaded_;
+};
+
+TEST_F(HostileProfileTest, DeepNestingEndsWithTheValueOrTheDefault) {
+  const std::size_t depth = 200000;
+  // Deep inside a key and deep in the host's own content.
+  const std::string original = kDeclaration + "<profile><Quenta_M2_Pendant><OEM1>" + Repeat("<a>", depth) + "42" +
+                               Repeat("</a>", depth) + "</OEM1><OEM4>9</OEM4></Quenta_M2_Pendant><Host>" +
+                               Repeat("<b>", depth) + "marker" + Repeat("</b>", depth) + "</Host></profile>";
+  WriteProfile(original);
+  RunEntryPoints();
+  EXPECT_TRUE(loaded_.OEM1 == 42 || loaded_.OEM1 == 0) << loaded_.OEM1;
+  EXPECT_TRUE(loaded_.OEM4 == 9 || loaded_.OEM4 == 0) << loaded_.OEM4;
+  ExpectUntouchedOrSound(original, "marker");
+}
+
+TEST_F(HostileProfileTest, FiftyMegabytesLoadAndSaveWhole) {
+  std::string original = kDeclaration + "<profile><Host>";
+  const std::string item = "<Item name=\"tool\">0123456789abcdef0123456789abcdef</Item>\n";
+  original += Repeat(item, 50 * 1024 * 1024 / item.size());
+  original += "<Last>marker</Last></Host><Quenta_M2_Pendant><OEM4>1021</OEM4><Macro2>-7</Macro2>"
+              "</Quenta_M2_Pendant></profile>\n";
+  WriteProfile(original);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.OEM4, 1021);
+  EXPECT_EQ(loaded_.Macro2, -7);
+  EXPECT_EQ(Settings.ScreenSel2, 2);  // absent: the default
+  ExpectUntouchedOrSound(original, "<Last>marker</Last>");
+  EXPECT_GE(SavedProfile().size(), original.size() - 1024);
+}
+
+TEST_F(HostileProfileTest, InvalidUtf8NeverCrashesNorCorrupts) {
+  const std::string original = kDeclaration +
+                               "<profile><Host>marker \xC3\x28 \xFF\xFE \xED\xA0\x80</Host>"
+                               "<Quenta_M2_Pendant><Macro1>\xC3\x28""5</Macro1><OEM4>3</OEM4></Quenta_M2_Pendant>"
+                               "</profile>";
+  WriteProfile(original);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.Macro1, 0);  // text that starts with no digit
+  EXPECT_TRUE(loaded_.OEM4 == 3 || loaded_.OEM4 == 0) << loaded_.OEM4;
+  ExpectUntouchedOrSound(original, "marker \xC3\x28 \xFF\xFE");
+}
+
+TEST_F(HostileProfileTest, ByteOrderMarksAreReadAndKept) {
+  const std::string utf8 = "\xEF\xBB\xBF" + kDeclaration +
+                           "<profile><Quenta_M2_Pendant><OEM4>77</OEM4></Quenta_M2_Pendant><Host>marker</Host></profile>";
+  WriteProfile(utf8);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.OEM4, 77);
+  ExpectUntouchedOrSound(utf8, "marker");
+  EXPECT_EQ(SavedProfile().rfind("\xEF\xBB\xBF", 0), 0u);
+
+  // The same profile in UTF-16, little-endian with its mark.
+  const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><profile><Quenta_M2_Pendant><OEM4>78</OEM4>"
+                           "</Quenta_M2_Pendant><Host>marker</Host></profile>";
+  std::string utf16 = "\xFF\xFE";
+  for (char c : text) utf16 += std::string{c, '\0'};
+  WriteProfile(utf16);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.OEM4, 78);
+  const std::string saved = SavedProfile();
+  EXPECT_EQ(saved.rfind("\xFF\xFE", 0), 0u);
+  EXPECT_NE(saved.find(std::string("m\0a\0r\0k\0e\0r\0", 12)), std::string::npos);
+  EXPECT_EQ(KeyText(kPendantSection, "OEM4"), "78");
+}
+
+TEST_F(HostileProfileTest, EntitiesNeitherBlowUpNorFetchNorGetMangled) {
+  WriteFile(folder_.File("secret.txt"), "4242");
+  std::string doctype = "<!DOCTYPE profile [\n<!ENTITY l0 \"ha\">\n";
+  for (int level = 1; level <= 9; ++level) {
+    doctype += "<!ENTITY l" + std::to_string(level) + " \"" + Repeat("&l" + std::to_string(level - 1) + ";", 10) +
+               "\">\n";
+  }
+  doctype += "<!ENTITY secret SYSTEM \"secret.txt\">\n<!ENTITY nine \"9\">\n]>\n";
+  const std::string original = kDeclaration + doctype +
+                               "<profile><Host>&l9;marker</Host><Quenta_M2_Pendant><OEM1>&l9;</OEM1>"
+                               "<OEM2>&secret;</OEM2><OEM3>&nine;</OEM3><OEM4>5</OEM4></Quenta_M2_Pendant></profile>";
+  WriteProfile(original);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.OEM1, 0);
+  EXPECT_NE(loaded_.OEM2, 4242) << "an external entity was fetched";
+  EXPECT_TRUE(loaded_.OEM3 == 9 || loaded_.OEM3 == 0) << loaded_.OEM3;
+  EXPECT_TRUE(loaded_.OEM4 == 5 || loaded_.OEM4 == 0) << loaded_.OEM4;
+  const std::string saved = SavedProfile();
+  EXPECT_LT(saved.size(), original.size() + 4096) << "an entity was expanded into the file";
+  // The host's reference must survive as a reference, not turn into text.
+  ExpectUntouchedOrSound(original, "<Host>&l9;marker</Host>");
+}
+
+TEST_F(HostileProfileTest, DuplicatedSectionsAndKeysUseTheFirstAndKeepTheRest) {
+  const std::string original = kDeclaration +
+                               "<profile><Quenta_M2_Pendant><OEM4>1</OEM4><OEM4>2</OEM4></Quenta_M2_Pendant>"
+                               "<Quenta_M2_Pendant><OEM4>3</OEM4><Macro1>4</Macro1></Quenta_M2_Pendant></profile>";
+  WriteProfile(original);
+  RunEntryPoints();
+  EXPECT_EQ(loaded_.OEM4, 1);
+  EXPECT_EQ(loaded_.Macro1, 0);  // only in the second section, which is never looked at
+  const std::string saved = SavedProfile();
+  EXPECT_NE(saved.find("<OEM4>2</OEM4>"), std::string::npos);
+  EXPECT_NE(saved.find("<OEM4>3</OEM4><Macro1>4</Macro1>"), std::string::npos);
+}
+
+TEST_F(HostileProfileTest, HugeNumbersReadAsTheNearestLimit) {
+  const std::string original =
+      kDeclaration +
+      "<profile><Quenta_M2_Pendant><OEM1>99999999999999999999999999</OEM1><OEM2>-99999999999999999999</OEM2>"
+      "<OEM3>" + Repeat("9", 100000) + "</OEM3><OEM4>70000</OEM4></Quenta_M2_Pendant></profile>";
+  WriteProfile(original);
+  {
+    ProfileStore store;
+    EXPECT_EQ(store.GetInt(kPendantSection, "OEM1", 0), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(store.GetInt(kPendantSection, "OEM2", 0), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(store.GetInt(kPendantSection, "OEM3", 0), std::numeric_limits<std::int32_t>::max());
+  }
+  RunEntryPoints();
+  // The settings keep the low 16 bits of what the store answers, as for 70000.
+  EXPECT_EQ(loaded_.OEM1, -1);
+  EXPECT_EQ(loaded_.OEM2, 0);
+  EXPECT_EQ(loaded_.OEM4, 4464);
+  EXPECT_EQ(KeyText(kPendantSection, "OEM1"), "-1");
+}
+
+}  // namespace
+}  // namespace quenta
