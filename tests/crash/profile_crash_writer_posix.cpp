@@ -1,0 +1,24 @@
+// Saves the profile named on the command line over and over, one store per
+// round as the entry points make them, until it is killed. Says "ready" on
+// standard output after the first save, so that kills land in the loop.
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "plugin/module_state.h"
+#include "profile/profile_store.h"
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s PROFILE\n", argv[0]);
+    return 2;
+  }
+  quenta::ProfileName = argv[1];
+  for (bool first = true;; first = false) {
+    {
+      quenta::ProfileStore store;
+      store.SetInt("Crash", "Counter", store.GetInt("Crash", "Counter", 0) + 1);
+    }
+    if (first && write(STDOUT_FILENO, "ready\n", 6) != 6) return 1;
+  }
+}
