@@ -1,0 +1,107 @@
+// Bytes as a whole pendant session: raw input reports, polls, ticks, stalls,
+// unplug and replug, LED and DRO values and settings, all into the real link
+// and control logic, with the scripted host recording. Crashes, sanitizer
+// findings and a status-line string freed wrongly are the faults sought.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "config/pendant_settings.h"
+#include "device/pandrel_win.h"
+#include "fuzz/fuzz_input.h"
+#include "plugin/hold_ticks.h"
+#include "plugin/module_state.h"
+#include "sim/scripted_host.h"
+#include "sim/virtual_hid.h"
+
+namespace {
+
+using quenta::fuzz::FuzzInput;
+
+const int kLeds[] = {14, 15, 57, 800, 804, 805};
+const int kDros[] = {3, 828, 821, 74};
+
+void ChangeSetting(FuzzInput& in) {
+  quenta::PendantSettings& s = quenta::Settings;
+  std::int16_t* numbers[] = {&s.BUTTON[0], &s.BUTTON[1], &s.Macro1,     &s.Macro2,     &s.Macro3,    &s.Macro4,
+                             &s.OEM1,      &s.OEM2,      &s.OEM3,       &s.OEM4,       &s.ScreenSel1, &s.ScreenSel2,
+                             &s.ScreenSel3};
+  const std::uint8_t which = in.Byte();
+  if (which < 13 * 16) {
+    *numbers[which % 13] = static_cast<std::int16_t>(in.Word());
+  } else {
+    bool* flags[] = {&s.Xreverse, &s.Yreverse, &s.Zreverse};
+    *flags[which % 3] = (in.Byte() & 1) != 0;
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  FuzzInput in(data, size);
+  quenta::ResetModuleState();
+  // One host for the whole process: its block holds the status line at an
+  // offset past a megabyte, too costly to build at every run.
+  static quenta::sim::ScriptedHost host;
+  for (int led : kLeds) host.SetLed(led, false);
+  for (int dro : kDros) host.SetDro(dro, 0.0);
+  host.MakeCurrent();
+  quenta::Host = quenta::sim::ScriptedHost::Callbacks();
+  quenta::HostBlock3 = host.HostBlock3();
+
+  quenta::VirtualHidSystem hid;
+  const std::string path = hid.AddPendant().path;
+  quenta::VirtualLinkWindow window;
+  {
+    quenta::PandrelWin link(hid, window);
+    link.FindPendant();
+    int steps = 0;
+    while (!in.Empty() && ++steps < 4096) {
+      switch (in.Byte() % 12) {
+        case 0:
+          for (std::uint8_t& byte : hid.report) byte = in.Byte();
+          break;
+        case 1:
+        case 2:
+          for (int n = in.Byte() % 4 + 1; n > 0; --n) link.OnTimer();
+          break;
+        case 3:
+          for (int n = in.Byte() % 32; n > 0; --n) quenta::AdvanceHoldTicks();
+          break;
+        case 4: hid.stalledReads += in.Byte() % 4; break;
+        case 5: hid.lateReads += 1; break;
+        case 6: {
+          hid.Find(path)->present = false;
+          const auto record = quenta::DeviceInterfaceBroadcast(path);
+          link.OnDeviceChange(quenta::kDeviceRemoveComplete, record.data());
+          break;
+        }
+        case 7:
+          hid.Find(path)->present = true;
+          link.OnDeviceChange(quenta::kDeviceArrival, nullptr);
+          break;
+        case 8: host.SetLed(kLeds[in.Byte() % 6], (in.Byte() & 1) != 0); break;
+        case 9: {
+          const int dro = kDros[in.Byte() % 4];
+          host.SetDro(dro, in.Double());
+          break;
+        }
+        case 10: ChangeSetting(in); break;
+        case 11: {
+          // A broadcast record of any content, sized by its own size field as Windows sends it.
+          std::vector<unsigned char> record(in.Byte() % 64 + 4);
+          for (unsigned char& byte : record) byte = in.Byte();
+          const auto recordSize = static_cast<std::uint32_t>(record.size());
+          for (int i = 0; i < 4; ++i) record[i] = static_cast<unsigned char>(recordSize >> (8 * i));
+          link.OnDeviceChange(in.Byte() & 1 ? quenta::kDeviceRemoveComplete : quenta::kDeviceArrival, record.data());
+          break;
+        }
+      }
+      host.TakeCalls();
+    }
+  }
+  if (hid.openHandles != 0 || host.Strings().badFrees != 0) std::abort();
+  quenta::ResetModuleState();
+  return 0;
+}

@@ -1,0 +1,76 @@
+// Any bytes as the host's profile file, then the plug-in's load, read, write
+// and save cycle on it. The file must end up either untouched or a profile
+// that reads back what was written, and no temporary file may stay beside it.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "config/pendant_settings.h"
+#include "fuzz/fuzz_input.h"
+#include "plugin/module_state.h"
+#include "profile/atomic_file.h"
+#include "profile/profile_store.h"
+
+namespace {
+
+// tmpfs when there is one: the save flushes to disk at every run.
+std::string ScratchFolder() {
+  static std::string folder = [] {
+    std::string pattern = (access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + std::string("/quenta-fuzz-XXXXXX");
+    if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    return pattern;
+  }();
+  return folder;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0;
+}
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  quenta::fuzz::FuzzInput in(data, size);
+  const auto value = static_cast<std::int32_t>(in.Word() | static_cast<std::uint32_t>(in.Word()) << 16);
+  const std::string original = in.Rest();
+
+  const std::string path = ScratchFolder() + "/profile.xml";
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(original.data(), static_cast<std::streamsize>(original.size()));
+  }
+  quenta::ResetModuleState();
+  quenta::ProfileName = path;
+  {
+    quenta::ProfileStore store;
+    quenta::LoadSettings(store);
+    store.GetInt("Fuzz", "Value", 0);
+    store.SetInt("Fuzz", "Value", value);
+    quenta::SaveSettings(store);
+  }
+  Check(!Exists(quenta::TempPathFor(path)));
+  const std::string saved = ReadFile(path);
+  if (saved != original) {
+    quenta::ProfileStore again;
+    Check(again.GetInt("Fuzz", "Value", value == 0 ? 1 : 0) == value);
+  }
+  quenta::ResetModuleState();
+  std::remove(path.c_str());
+  return 0;
+}
