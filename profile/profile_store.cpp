@@ -37,8 +37,8 @@ XmlElement FindOrAppend(XmlDocument& document, XmlElement parent, const std::str
   return found ? found : document.AppendChild(parent, document.CreateElement(name.c_str()));
 }
 
-bool WriteValue(XmlDocument& document, const std::string& section, const std::string& key, std::int32_t value) {
-  const XmlElement keyElement = FindOrAppend(document, FindOrAppend(document, document.DocumentElement(), section), key);
+bool WriteValue(XmlDocument& document, XmlElement section, const std::string& key, std::int32_t value) {
+  const XmlElement keyElement = FindOrAppend(document, section, key);
   if (!keyElement) return false;
   document.SetText(keyElement, std::to_string(value));
   return true;
@@ -74,7 +74,8 @@ ProfileStore::~ProfileStore() {
 
 std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int32_t fallback) {
   if (!document_ || !IsPlainName(section) || !IsPlainName(key)) return fallback;
-  const XmlElement keyElement = FindKey(*document_, section, key);
+  const XmlElement sectionElement = Section(section, false);
+  const XmlElement keyElement = sectionElement ? document_->SelectSingleNode(sectionElement, key) : XmlElement{};
   if (!keyElement) return fallback;
   const std::string text = document_->Text(keyElement);
   if (text.empty()) {
@@ -87,9 +88,20 @@ std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int
 
 bool ProfileStore::SetInt(const char* section, const char* key, std::int32_t value) {
   if (!document_ || !IsPlainName(section) || !IsPlainName(key)) return false;
-  if (!WriteValue(*document_, section, key, value)) return false;
+  if (!WriteValue(*document_, Section(section, true), key, value)) return false;
   changes_.push_back({false, section, key, value});
   return true;
+}
+
+XmlElement ProfileStore::Section(const std::string& name, bool create) {
+  auto cached = sections_.begin();
+  while (cached != sections_.end() && cached->first != name) ++cached;
+  if (cached == sections_.end()) {
+    sections_.emplace_back(name, document_->SelectSingleNode(document_->DocumentElement(), name.c_str()));
+    cached = sections_.end() - 1;
+  }
+  if (!cached->second && create) cached->second = FindOrAppend(*document_, document_->DocumentElement(), name);
+  return cached->second;
 }
 
 std::unique_ptr<XmlDocument> ProfileStore::OpenProfile(const FileSnapshot& onDisk) const {
@@ -115,7 +127,7 @@ void ProfileStore::Save() {
     if (!merged) return;
     for (const Change& change : changes_) {
       if (!change.removal) {
-        WriteValue(*merged, change.section, change.key, change.value);
+        WriteValue(*merged, FindOrAppend(*merged, merged->DocumentElement(), change.section), change.key, change.value);
         continue;
       }
       // A value written there since is theirs to keep.

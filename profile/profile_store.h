@@ -6,13 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "profile/atomic_file.h"
+#include "profile/xml_document.h"
 
 namespace quenta {
-
-class XmlDocument;
 
 class ProfileStore {
  public:
@@ -37,6 +37,8 @@ class ProfileStore {
     std::int32_t value;
   };
 
+  // Each section is looked up once: a host's root can have thousands of children.
+  XmlElement Section(const std::string& name, bool create);
   std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
   void Save();
 
@@ -47,6 +49,7 @@ class ProfileStore {
   FileSnapshot loaded_;
   bool reflectsFile_ = false;  // false: the profile on disk could not be read, so it must not be replaced
   std::vector<Change> changes_;
+  std::vector<std::pair<std::string, XmlElement>> sections_;  // found or created; none while absent
 };
 
 }  // namespace quenta

@@ -17,20 +17,20 @@ constexpr unsigned kParseOptions = pugi::parse_full | pugi::parse_ws_pcdata;
 bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
   if (file == nullptr) return false;
-  char chunk[65536];
-  std::size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  const bool ok = std::ferror(file) == 0;
+  // One read into a buffer of the right size; the parser then works in place.
+  bool ok = std::fseek(file, 0, SEEK_END) == 0;
+  const long size = ok ? std::ftell(file) : -1;
+  ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
+  if (ok) {
+    bytes.resize(static_cast<std::size_t>(size));
+    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);  // grew meanwhile
+    ok = std::ferror(file) == 0;
+  }
   std::fclose(file);
   return ok;
-}
-
-bool WriteWholeFile(const std::string& fileName, const std::string& bytes) {
-  std::FILE* file = std::fopen(fileName.c_str(), "wb");
-  if (file == nullptr) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  ok = std::fflush(file) == 0 && ok;
-  return std::fclose(file) == 0 && ok;
 }
 
 bool StartsWithByteOrderMark(const std::string& bytes) {
@@ -82,11 +82,6 @@ bool Contains(const pugi::xml_node& ancestor, pugi::xml_node node) {
   return false;
 }
 
-struct StringWriter : pugi::xml_writer {
-  std::string bytes;
-  void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
-};
-
 // pugixml keeps a reference to a declared entity as plain text and would save
 // it escaped, changing the host's content: such a profile is left alone.
 bool DeclaresEntities(const pugi::xml_document& document) {
@@ -114,9 +109,8 @@ class PugiDocument final : public XmlDocument {
  public:
   bool Load(const std::string& fileName) override {
     Clear();
-    std::string bytes;
-    if (!ReadWholeFile(fileName, bytes)) return false;
-    const pugi::xml_parse_result result = document_.load_buffer(bytes.data(), bytes.size(), kParseOptions);
+    if (!ReadWholeFile(fileName, source_)) return false;
+    const pugi::xml_parse_result result = document_.load_buffer_inplace(&source_[0], source_.size(), kParseOptions);
     // pugixml accepts several top-level elements; a profile has exactly one.
     if (!result || ElementChildren(document_) != 1 || !DeclarationMatches(document_, result.encoding) ||
         DeclaresEntities(document_)) {
@@ -124,7 +118,7 @@ class PugiDocument final : public XmlDocument {
       return false;
     }
     encoding_ = result.encoding;
-    byteOrderMark_ = StartsWithByteOrderMark(bytes);
+    byteOrderMark_ = StartsWithByteOrderMark(source_);
     loaded_ = true;
     return true;
   }
@@ -181,12 +175,16 @@ class PugiDocument final : public XmlDocument {
   }
 
   bool Save(const std::string& fileName) override {
-    StringWriter writer;
+    std::FILE* file = std::fopen(fileName.c_str(), "wb");
+    if (file == nullptr) return false;
     // A profile read from disk keeps its own layout; a new one is indented.
     unsigned flags = loaded_ ? pugi::format_raw : pugi::format_default;
     if (byteOrderMark_) flags |= pugi::format_write_bom;
+    pugi::xml_writer_file writer(file);
     document_.save(writer, "  ", flags, encoding_);
-    return WriteWholeFile(fileName, writer.bytes);
+    bool ok = std::ferror(file) == 0;
+    ok = std::fflush(file) == 0 && ok;
+    return std::fclose(file) == 0 && ok;
   }
 
  private:
@@ -216,11 +214,13 @@ class PugiDocument final : public XmlDocument {
   void Clear() {
     entries_.clear();
     document_.reset();
+    source_.clear();
     encoding_ = pugi::encoding_utf8;
     byteOrderMark_ = false;
     loaded_ = false;
   }
 
+  std::string source_;  // the parsed file; the document points into it
   pugi::xml_document document_;
   std::vector<Entry> entries_;
   pugi::xml_encoding encoding_ = pugi::encoding_utf8;

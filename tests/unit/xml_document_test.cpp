@@ -51,6 +51,21 @@ TEST_F(XmlDocumentTest, LoadRefusesWhatIsNotOneWellFormedDocument) {
   EXPECT_FALSE(document->DocumentElement());
 }
 
+TEST_F(XmlDocumentTest, FileNamesAreTakenLiterallyNotAsAddresses) {
+  for (const std::string name : {"Mill #2.xml", "Mill%20A.xml", "Mill;x=1.xml"}) {
+    const std::string path = folder_.File(name);
+    WriteFile(path, "<profile><k>" + name + "</k></profile>");
+    WriteFile(folder_.File("Mill "), "<profile><k>wrong file</k></profile>");
+    WriteFile(folder_.File("Mill A.xml"), "<profile><k>wrong file</k></profile>");
+    std::unique_ptr<XmlDocument> document = CreateXmlDocument();
+    ASSERT_TRUE(document->Load(path)) << name;
+    EXPECT_EQ(document->Text(document->SelectSingleNode(document->DocumentElement(), "k")), name);
+    document->SetText(document->SelectSingleNode(document->DocumentElement(), "k"), "saved");
+    ASSERT_TRUE(document->Save(path)) << name;
+    EXPECT_NE(ReadFile(path).find("saved"), std::string::npos) << name;
+  }
+}
+
 TEST_F(XmlDocumentTest, SelectsOnlyTheFirstDirectChildElementOfThatName) {
   auto document = LoadText(
       "<r><?k pi?><!--k--><a><k>deep</k></a><k>first</k><k>second</k><kk>longer</kk></r>");
