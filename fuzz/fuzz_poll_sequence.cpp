@@ -1,8 +1,11 @@
 // Bytes as a whole pendant session: raw input reports, polls, ticks, stalls,
 // unplug and replug, LED and DRO values and settings, all into the real link
-// and control logic, with the scripted host recording. Crashes, sanitizer
-// findings and a status-line string freed wrongly are the faults sought.
+// and control logic, with the scripted host recording. Besides crashes and
+// sanitizer findings it looks for a status-line string freed wrongly and for
+// breaches of jog safety: an axis still jogging after two clean polls with
+// every button up, or an unplug mid-jog without DoButton 1021.
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -20,6 +23,36 @@ namespace {
 using quenta::fuzz::FuzzInput;
 
 const int kLeds[] = {14, 15, 57, 800, 804, 805};
+constexpr std::uint32_t kButtonMask = 0x1FFFFF00u;  // bits 8 to 28
+
+// Which axes the host was told to jog, from the start and end codes.
+struct JogWatch {
+  bool jogging[4] = {};
+  bool sent1021 = false;
+
+  bool Any() const { return jogging[0] || jogging[1] || jogging[2] || jogging[3]; }
+  void Take(quenta::sim::ScriptedHost& host) {
+    for (const quenta::sim::HostCall& call : host.TakeCalls()) {
+      if (call.kind != quenta::sim::HostCall::Kind::DoButton) continue;
+      if (call.number >= 307 && call.number <= 314) jogging[(call.number - 307) / 2] = true;
+      if (call.number >= 334 && call.number <= 337) jogging[call.number - 334] = false;
+      sent1021 = sent1021 || call.number == 1021;
+    }
+  }
+};
+
+// An OEM function key may itself send a jog code, which no button ends.
+bool JogCodesConfigured() {
+  const quenta::PendantSettings& s = quenta::Settings;
+  for (std::int16_t code : {s.OEM1, s.OEM2, s.OEM3, s.OEM4})
+    if (code >= 307 && code <= 314) return true;
+  return false;
+}
+
+void Breach(const char* what) {
+  std::fprintf(stderr, "jog safety: %s\n", what);
+  std::abort();
+}
 const int kDros[] = {3, 828, 821, 74};
 
 void ChangeSetting(FuzzInput& in) {
@@ -56,6 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     quenta::PandrelWin link(hid, window);
     link.FindPendant();
+    JogWatch watch;
+    int cleanIdlePolls = 0;
+    bool lateDeliveryPending = false;
     int steps = 0;
     while (!in.Empty() && ++steps < 4096) {
       switch (in.Byte() % 12) {
@@ -64,7 +100,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           break;
         case 1:
         case 2:
-          for (int n = in.Byte() % 4 + 1; n > 0; --n) link.OnTimer();
+          for (int n = in.Byte() % 4 + 1; n > 0; --n) {
+            // A stalled or late read, or an absent pendant, hands the logic an older report.
+            const bool clean = hid.stalledReads == 0 && hid.lateReads == 0 && !lateDeliveryPending &&
+                               hid.Find(path)->present && link.Connected();
+            lateDeliveryPending = hid.lateReads > 0 && link.Connected();
+            link.OnTimer();
+            watch.Take(host);
+            const bool idle = (quenta::ButtonWord(hid.report) & kButtonMask) == 0;
+            cleanIdlePolls = clean && idle ? cleanIdlePolls + 1 : 0;
+            if (cleanIdlePolls >= 2 && watch.Any() && !JogCodesConfigured())
+              Breach("an axis jogs after two clean polls with every button up");
+          }
           break;
         case 3:
           for (int n = in.Byte() % 32; n > 0; --n) quenta::AdvanceHoldTicks();
@@ -72,9 +119,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 4: hid.stalledReads += in.Byte() % 4; break;
         case 5: hid.lateReads += 1; break;
         case 6: {
+          watch.Take(host);
+          const bool wasJogging = watch.Any() && hid.Find(path)->present;
           hid.Find(path)->present = false;
           const auto record = quenta::DeviceInterfaceBroadcast(path);
+          watch.sent1021 = false;
           link.OnDeviceChange(quenta::kDeviceRemoveComplete, record.data());
+          watch.Take(host);
+          if (wasJogging && !watch.sent1021) Breach("an unplug while an axis jogs sends no 1021");
+          cleanIdlePolls = 0;
+          lateDeliveryPending = false;
           break;
         }
         case 7:
@@ -98,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           break;
         }
       }
-      host.TakeCalls();
+      watch.Take(host);
     }
   }
   if (hid.openHandles != 0 || host.Strings().badFrees != 0) std::abort();
