@@ -22,6 +22,7 @@ class ProfileStore {
   ProfileStore& operator=(const ProfileStore&) = delete;
 
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
+  // False when nothing could be stored: no document, or a name that is not a plain XML name.
   bool SetInt(const char* section, const char* key, std::int32_t value);
 
  protected:
