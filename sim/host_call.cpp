@@ -23,9 +23,10 @@ std::string FormatDouble(double value) {
     std::snprintf(text, sizeof text, "%.*e", precision - 1, value);
     if (std::strtod(text, nullptr) == value) break;
   }
-  if (precision > 17) return text;  // not a number
+  const char* exponentMark = std::strchr(text, 'e');
+  if (precision > 17 || exponentMark == nullptr) return text;  // not a number, or infinite
   // Those digits in plain notation where that stays short (250, not 2.5e+02).
-  const int exponent = std::atoi(std::strchr(text, 'e') + 1);
+  const int exponent = std::atoi(exponentMark + 1);
   if (exponent < -6 || exponent > 20) {
     std::snprintf(text, sizeof text, "%.*g", precision, value);
     return text;
