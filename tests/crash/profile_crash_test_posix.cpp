@@ -102,7 +102,8 @@ TEST(ProfileCrashTest, AKilledSaveLeavesTheOldOrTheNewProfileAndNoStrayFile) {
     EXPECT_EQ(folder.EntryCount(), 1);
     EXPECT_EQ(Inspect(profile).counter, lastCounter);
   }
-  EXPECT_GT(lastCounter, kKills) << "the writer hardly ever saved";
+  // Every writer finished one save before its kill: none of them may be lost.
+  EXPECT_GE(lastCounter, kKills);
   std::printf("%d kills, %ld saves, %d kills left a temporary file\n", kKills, lastCounter, leftoversFound);
 }
 
