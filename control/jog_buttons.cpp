@@ -33,9 +33,6 @@ bool Reversed(int bit) {
   }
 }
 
-}  // namespace
-
-namespace {
 // With Shift, bits 16 and 17 are function keys: neither a press nor a release of a jog.
 bool ShiftFunction(const ButtonStates& buttons, int bit) { return bit >= kFirstShiftFunctionBit && buttons.Shift(); }
 }  // namespace
