@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "config/pendant_settings.h"
 #include "plugin/module_state.h"
 #include "profile/profile_store.h"
 #include "profile/xml_document.h"
@@ -50,6 +51,19 @@ class ProfileFixture : public ::testing::Test {
 
   TempFolder folder_;
   const std::string profile_ = folder_.File("Mill.xml");
+};
+
+// The same, with the module's settings as at load before and after each test.
+class SettingsProfileFixture : public ProfileFixture {
+ protected:
+  void SetUp() override {
+    ProfileFixture::SetUp();
+    Settings = PendantSettings{};
+  }
+  void TearDown() override {
+    Settings = PendantSettings{};
+    ProfileFixture::TearDown();
+  }
 };
 
 }  // namespace quenta

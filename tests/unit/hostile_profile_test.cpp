@@ -23,17 +23,8 @@ std::string Repeat(const std::string& text, std::size_t times) {
   return result;
 }
 
-class HostileProfileTest : public ProfileFixture {
+class HostileProfileTest : public SettingsProfileFixture {
  protected:
-  void SetUp() override {
-    ProfileFixture::SetUp();
-    Settings = PendantSettings{};
-  }
-  void TearDown() override {
-    Settings = PendantSettings{};
-    ProfileFixture::TearDown();
-  }
-
   // SetProName's re-save, PostInitControl's load, then Config's load and save.
   void RunEntryPoints() {
     { ProfileStore store; }

@@ -12,16 +12,8 @@ namespace {
 const char* const kPendantKeys[] = {"Macro1", "Macro2", "Macro3",     "Macro4",     "OEM1",       "OEM2",     "OEM3",
                                     "OEM4",   "ScreenSel1", "ScreenSel2", "ScreenSel3", "Xreverse", "Yreverse", "Zreverse"};
 
-class PendantSettingsTest : public ProfileFixture {
+class PendantSettingsTest : public SettingsProfileFixture {
  protected:
-  void SetUp() override {
-    ProfileFixture::SetUp();
-    Settings = PendantSettings{};
-  }
-  void TearDown() override {
-    Settings = PendantSettings{};
-    ProfileFixture::TearDown();
-  }
   static void RunConfigWithoutChanges() { ConfigCore([] {}); }
 };
 
