@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 #include "device/pandrel_win.h"
 #include "plugin/module_state.h"
@@ -34,18 +35,21 @@ inline std::uint32_t BusyReport(int turn) {
   return turn == 0 ? Bits({8, 10, 13, 15, 20, 23, 28}) : Bits({11, 12, 14, 21, 22, 27});
 }
 
+// A pendant that reports once per poll period.
 struct PollRig {
   VirtualHidSystem hid;
   VirtualLinkWindow window;
   PandrelWin link{hid, window};
+  std::string path;
+  InputReport report{};
 
   PollRig() {
     InstallIdleHost();
-    hid.AddPendant();
+    path = hid.AddPendant().path;
     link.FindPendant();
   }
   void SetButtons(std::uint32_t word) {
-    for (int i = 0; i < 4; ++i) hid.report[i] = static_cast<std::uint8_t>(word >> (8 * i));
+    for (int i = 0; i < 4; ++i) report[i] = static_cast<std::uint8_t>(word >> (8 * i));
   }
   // Busy cycles run in step jog mode, where every press jogs at once.
   void EnterStepJogMode() {
@@ -53,6 +57,7 @@ struct PollRig {
     Cycle();
   }
   void Cycle() {
+    hid.Send(path, report);
     link.OnTimer();
     // The virtual pendant keeps every written report; drop them now and then.
     if (hid.written.size() > 4096) hid.written.clear();

@@ -94,26 +94,28 @@ void JogButtons::StartJog(JogButton& button, bool stepJogMode) {
       memory_.led57 = true;
     memory_.saved = true;
   }
+  // Every state change comes before the host call that follows from it: a
+  // host that runs a message loop inside DoButton must find it done.
+  button.held.Set();
+  button.jogging = true;
   // The host's jog mode is switched at most once per jog period.
   if (!memory_.switched) {
     if (stepJogMode && !memory_.led15) {
+      memory_.switched = true;
       SendButton(205);
-      memory_.switched = true;
     } else if (!stepJogMode && !memory_.led14) {
-      SendButton(204);
       memory_.switched = true;
+      SendButton(204);
     }
   }
   const JogCodes& codes = kJogCodes[button.bit - kFirstJogBit];
   SendButton(Reversed(button.bit) ? codes.reversedStart : codes.start);
-  button.held.Set();
-  button.jogging = true;
 }
 
 void JogButtons::EndJog(JogButton& button) {
-  SendButton(kJogCodes[button.bit - kFirstJogBit].end);
   button.held.Clear();
   button.jogging = false;
+  SendButton(kJogCodes[button.bit - kFirstJogBit].end);
 }
 
 void JogButtons::ExpireArms() {
@@ -125,13 +127,14 @@ void JogButtons::RestoreJogMode(const ButtonStates& buttons) {
   for (const JogButton& button : buttons_)
     if (buttons.Down(button.bit)) HoldTicks12.Restart();
   if (HoldTicks12.Read() != kRestoreAfterTicks) return;
-  if (memory_.led14)
-    SendButton(204);
-  else if (memory_.led15)
-    SendButton(205);
-  else if (memory_.led57)
-    SendButton(327);
+  const JogModeMemory noted = memory_;
   memory_ = JogModeMemory{};
+  if (noted.led14)
+    SendButton(204);
+  else if (noted.led15)
+    SendButton(205);
+  else if (noted.led57)
+    SendButton(327);
 }
 
 }  // namespace quenta

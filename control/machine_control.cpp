@@ -40,15 +40,15 @@ void MachineControl::RunEStop(const ButtonStates& buttons) {
 void MachineControl::RunMachineButtons(const ButtonStates& buttons) {
   if (spindle_.Press(WithShift(buttons, kSpindleButton))) SendButton(110);
   if (cycleStart_.Press(WithShift(buttons, kCycleStartButton))) {
-    SendButton(LedLit(804) ? 1001 : 1000);
+    const bool led804 = LedLit(804);
     skip1002Once_ = true;
+    SendButton(led804 ? 1001 : 1000);
   }
   if (cycleStep_.Press(WithShift(buttons, kScreenButton))) {
+    const bool skip1002 = skip1002Once_;
+    skip1002Once_ = false;
     SendButton(1003);
-    if (skip1002Once_)
-      skip1002Once_ = false;
-    else
-      SendButton(1002);
+    if (!skip1002) SendButton(1002);
   }
   RunScreenButton(buttons);
 }

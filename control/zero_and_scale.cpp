@@ -45,10 +45,9 @@ void ZeroSelection::Run(const ButtonStates& buttons) {
   // Axes X, Y, Z, A: jog buttons 10/11, 12/13, 14/15, 16/17; zero codes 1008 to 1011.
   const std::array<bool, 4> axisDown = {EitherDown(buttons, 10), EitherDown(buttons, 12), EitherDown(buttons, 14),
                                         EitherDown(buttons, 16)};
-  selection_.Chords(axisDown, [](std::size_t axis) {
-    SendButton(1008 + static_cast<std::int32_t>(axis));
-    return true;
-  });
+  selection_.Chords(
+      axisDown, [](std::size_t) { return true; },
+      [](std::size_t axis) { SendButton(1008 + static_cast<std::int32_t>(axis)); });
 }
 
 void DroScaling::Run(const ButtonStates& buttons) {
@@ -56,12 +55,10 @@ void DroScaling::Run(const ButtonStates& buttons) {
   resetSelection_.ButtonEdge(buttons.Down(kScaleResetButton));
   const std::array<bool, 2> pairDown = {EitherDown(buttons, kFirstScaleButton),
                                         EitherDown(buttons, kFirstScaleButton + 2)};
-  resetSelection_.Chords(pairDown, [](std::size_t pair) {
-    // While either LED is lit the reset waits, and is tried again at every poll.
-    if (LedLit(804) || LedLit(805)) return false;
-    WriteDro(kResetDros[pair], kScaleReset);
-    return true;
-  });
+  // While either LED is lit the reset waits, and is tried again at every poll.
+  resetSelection_.Chords(
+      pairDown, [](std::size_t) { return !LedLit(804) && !LedLit(805); },
+      [](std::size_t pair) { WriteDro(kResetDros[pair], kScaleReset); });
 }
 
 void DroScaling::RunScaleButtons(const ButtonStates& buttons) {

@@ -33,14 +33,16 @@ class ArmedSelection {
     }
   }
 
-  // act(member) performs the member's action and says whether the host let it happen.
-  template <typename Act>
-  void Chords(const std::array<bool, Members>& anyDown, Act act) {
+  // allows(member) says whether the host lets the member act now; act(member)
+  // performs its action, after the selection's state is already updated.
+  template <typename Allows, typename Act>
+  void Chords(const std::array<bool, Members>& anyDown, Allows allows, Act act) {
     for (std::size_t m = 0; m < Members; ++m) {
       if (anyDown[m] && !held_.IsSet() && armed_) {
-        if (act(m)) {
+        if (allows(m)) {
           held_.Set();
           done_[m] = true;
+          act(m);
         }
       } else if (!anyDown[m] && held_.IsSet() && armed_ && done_[m]) {
         armed_ = false;

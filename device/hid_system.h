@@ -22,15 +22,24 @@ struct HidAttributes {
   std::uint16_t productId = 0;
 };
 
-// A handle opened for overlapped reading. At most one read is outstanding; a
-// report that completes after a wait ran out is delivered whole by a later call.
+// The outcome of one read or write on the pendant.
+enum class HidIo {
+  Done,    // a report was read; the device accepted the report
+  NotNow,  // no report within the wait, the report was not taken in time, or the call failed otherwise
+  Gone,    // the device is no longer there, whether or not a removal was notified
+};
+
+// A handle opened for overlapped reading. The driver keeps the reports that
+// arrive for this handle in a queue; each read takes the oldest. At most one
+// read is outstanding; a report that completes after a wait ran out is
+// delivered whole by a later call.
 class HidReader {
  public:
   // Destruction cancels an outstanding read and waits for its end, so nothing
   // completes into freed memory.
   virtual ~HidReader() = default;
-  // Waits at most waitMs for a report. False: none arrived (or the read failed).
-  virtual bool Read(InputReport& report, unsigned waitMs) = 0;
+  // Waits at most waitMs for the oldest queued report (0: only takes one already there).
+  virtual HidIo Read(InputReport& report, unsigned waitMs) = 0;
 };
 
 class HidWriter {
@@ -38,7 +47,7 @@ class HidWriter {
   virtual ~HidWriter() = default;
   // Gives the device at most boundMs to accept the report; a report not taken
   // in time is dropped.
-  virtual void Write(const OutputReport& report, unsigned boundMs) = 0;
+  virtual HidIo Write(const OutputReport& report, unsigned boundMs) = 0;
 };
 
 class HidSystem {

@@ -24,6 +24,25 @@ static_assert(sizeof(HIDD_ATTRIBUTES) == 12, "attribute record size");
 
 constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
+// The errors a handle of a device that was pulled out gives, with or without
+// a removal notification. An aborted read is not one of them: the next call
+// on the handle tells.
+bool DeviceGone(DWORD error) {
+  constexpr DWORD kNoSuchDevice = 433;  // ERROR_NO_SUCH_DEVICE, missing from some SDK headers
+  switch (error) {
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEVICE_REMOVED:
+    case ERROR_DEV_NOT_EXIST:
+    case kNoSuchDevice:
+    case ERROR_BAD_COMMAND:  // a handle whose device object is being removed
+      return true;
+    default:
+      return false;
+  }
+}
+
+HidIo Failed(DWORD error) { return DeviceGone(error) ? HidIo::Gone : HidIo::NotNow; }
+
 class OverlappedReader : public HidReader {
  public:
   OverlappedReader(HANDLE file, HANDLE event) : file_(file) {
@@ -39,29 +58,31 @@ class OverlappedReader : public HidReader {
     CloseHandle(file_);
   }
 
-  bool Read(InputReport& report, unsigned waitMs) override {
+  HidIo Read(InputReport& report, unsigned waitMs) override {
     if (!pending_) {
       overlapped_.Offset = overlapped_.OffsetHigh = 0;
       ResetEvent(overlapped_.hEvent);
       DWORD got = 0;
       if (ReadFile(file_, buffer_, sizeof buffer_, &got, &overlapped_)) return Deliver(report, got);
-      if (GetLastError() != ERROR_IO_PENDING) return false;
+      const DWORD error = GetLastError();
+      if (error != ERROR_IO_PENDING) return Failed(error);
       pending_ = true;
     }
-    if (WaitForSingleObject(overlapped_.hEvent, waitMs) != WAIT_OBJECT_0) return false;
+    if (WaitForSingleObject(overlapped_.hEvent, waitMs) != WAIT_OBJECT_0) return HidIo::NotNow;
     DWORD got = 0;
     const BOOL ok = GetOverlappedResult(file_, &overlapped_, &got, FALSE);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     pending_ = false;
-    return ok && Deliver(report, got);
+    return ok ? Deliver(report, got) : Failed(error);
   }
 
  private:
-  bool Deliver(InputReport& report, DWORD got) {
-    if (got == 0) return false;
+  HidIo Deliver(InputReport& report, DWORD got) {
+    if (got == 0) return HidIo::NotNow;
     // A short report fills what it carries; the rest of the report reads as zero.
     report.fill(0);
     std::memcpy(report.data(), buffer_, got < report.size() ? got : report.size());
-    return true;
+    return HidIo::Done;
   }
 
   HANDLE file_;
@@ -78,17 +99,19 @@ class BoundedWriter : public HidWriter {
     CloseHandle(event_);
   }
 
-  void Write(const OutputReport& report, unsigned boundMs) override {
+  HidIo Write(const OutputReport& report, unsigned boundMs) override {
     std::memcpy(buffer_, report.data(), report.size());
     OVERLAPPED overlapped = {};
     overlapped.hEvent = event_;
     ResetEvent(event_);
     DWORD written = 0;
-    if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return;
-    if (GetLastError() != ERROR_IO_PENDING) return;
+    if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return HidIo::Done;
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) return Failed(error);
     if (WaitForSingleObject(event_, boundMs) != WAIT_OBJECT_0) CancelIo(file_);
     // The record and buffer must outlive the I/O: wait for the cancelled or finished write.
-    GetOverlappedResult(file_, &overlapped, &written, TRUE);
+    if (GetOverlappedResult(file_, &overlapped, &written, TRUE)) return HidIo::Done;
+    return Failed(GetLastError());
   }
 
  private:

@@ -37,47 +37,100 @@ std::string BroadcastInterfaceName(const void* data) {
   return std::string(name, end ? static_cast<const char*>(end) - name : room);
 }
 
-PandrelWin::PandrelWin(HidSystem& hid, LinkWindow& window) : hid_(hid), window_(window) {}
+// Marks the link busy for one message; on leaving, device changes that came
+// in meanwhile are handled in order.
+class PandrelWin::BusyScope {
+ public:
+  explicit BusyScope(PandrelWin& link) : link_(link) { link_.busy_ = true; }
+  ~BusyScope() {
+    while (!link_.deferred_.empty() && !link_.halted_) {
+      const DeviceChange change = link_.deferred_.front();
+      link_.deferred_.erase(link_.deferred_.begin());
+      link_.HandleDeviceChange(change);
+    }
+    link_.busy_ = false;
+  }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  PandrelWin& link_;
+};
+
+PandrelWin::PandrelWin(HidSystem& hid, LinkWindow& window, int reportsPerPoll)
+    : hid_(hid), window_(window), reportsPerPoll_(reportsPerPoll) {}
 
 PandrelWin::~PandrelWin() { CloseHandles(); }
 
 bool PandrelWin::FindPendant() {
   hidClassGuid_ = hid_.HidClassGuid();
-  hid_.ForEachInterface(hidClassGuid_, [this](const std::string& path) {
-    const std::optional<HidAttributes> attributes = hid_.QueryAttributes(path);
-    if (attributes && attributes->vendorId == kPendantVendorId && attributes->productId == kPendantProductId) {
-      pendantPath_ = path;
-      connected_ = true;
-      window_.RegisterForDeviceNotifications(hidClassGuid_);
-      OpenHandles();
-    }
-    return connected_;
-  });
+  // Always, so that a pendant plugged in later is heard of.
+  window_.RegisterForDeviceNotifications(hidClassGuid_);
+  Discover();
   window_.StartPollTimer();
-  return connected_;
+  return Connected();
+}
+
+// The first pendant in enumeration order is taken, whether or not it opens.
+bool PandrelWin::Discover() {
+  bool found = false;
+  hid_.ForEachInterface(hidClassGuid_, [this, &found](const std::string& path) {
+    const std::optional<HidAttributes> attributes = hid_.QueryAttributes(path);
+    found = attributes && attributes->vendorId == kPendantVendorId && attributes->productId == kPendantProductId;
+    if (found) pendantPath_ = path;
+    return found;
+  });
+  return found && OpenHandles();
 }
 
 bool PandrelWin::OnDeviceChange(unsigned event, const void* data) {
-  if (event == kDeviceArrival) {
-    connected_ = true;
-    OpenHandles();
-  } else if (event == kDeviceRemoveComplete) {
-    const std::string name = BroadcastInterfaceName(data);
-    if (!name.empty() && EqualIgnoringCase(name, pendantPath_)) {
-      CloseHandles();
-      connected_ = false;
-      Host.DoButton(1021);
-    }
+  if (event != kDeviceArrival && event != kDeviceRemoveComplete) return true;
+  // The record lives only as long as this message: keep the name, not the pointer.
+  DeviceChange change{event, event == kDeviceRemoveComplete ? BroadcastInterfaceName(data) : std::string()};
+  if (busy_) {
+    deferred_.push_back(std::move(change));
+    return true;
   }
+  BusyScope busy(*this);
+  HandleDeviceChange(change);
   return true;
 }
 
-void PandrelWin::OpenHandles() {
+void PandrelWin::HandleDeviceChange(const DeviceChange& change) {
+  if (change.event == kDeviceArrival)
+    OnArrival();
+  else
+    OnRemoval(change.name);
+}
+
+// Any HID arrival, the pendant's or another device's: the pendant's handles
+// are opened afresh, or found again when it was away.
+void PandrelWin::OnArrival() {
+  if (Connected()) {
+    // Reports the old handle's queue holds would die with it: act on them first.
+    ActOnReports(0, kReportsPerPollMax);
+    if (Connected()) {
+      CloseHandles();
+      if (OpenHandles() || Discover()) return;
+      LoseDevice();
+      return;
+    }
+  }
+  Discover();
+}
+
+void PandrelWin::OnRemoval(const std::string& name) {
+  if (Connected() && !name.empty() && EqualIgnoringCase(name, pendantPath_)) LoseDevice();
+}
+
+bool PandrelWin::OpenHandles() {
   // An arrival while open replaces the handles: the old ones go first, with
   // their outstanding read ended, so repeated arrivals leak nothing.
   CloseHandles();
   readHandle_ = hid_.OpenReader(pendantPath_);
+  if (!readHandle_) return false;
   writeHandle_ = hid_.OpenWriter(pendantPath_);
+  return true;
 }
 
 void PandrelWin::CloseHandles() {
@@ -85,17 +138,53 @@ void PandrelWin::CloseHandles() {
   writeHandle_.reset();
 }
 
+// The pendant is gone, notified or not. Code 1021 toggles the host's E-stop:
+// sent only while LED 800 is off, so a machine already stopped stays stopped.
+void PandrelWin::LoseDevice() {
+  CloseHandles();
+  if (halted_) return;
+  if (!Host.GetLED(800)) Host.DoButton(1021);
+}
+
+// Runs the control logic once per queued report, oldest first; the first read
+// may wait. Returns how many were acted on.
+int PandrelWin::ActOnReports(unsigned firstWaitMs, int limit) {
+  int acted = 0;
+  unsigned waitMs = firstWaitMs;
+  while (acted < limit && !halted_ && Connected()) {
+    InputReport report;
+    const HidIo result = readHandle_->Read(report, waitMs);
+    if (result == HidIo::Gone) {
+      LoseDevice();
+      break;
+    }
+    if (result != HidIo::Done) break;
+    lastReport_ = report;
+    control_.RunPoll(DecodeButtons(report));
+    ++acted;
+    waitMs = 0;
+  }
+  return acted;
+}
+
 void PandrelWin::OnTimer() {
-  if (!connected_) return;
-  previousReport_ = inputReport_;
-  if (!(readHandle_ && readHandle_->Read(inputReport_, kReadWaitMs))) inputReport_ = previousReport_;
-  control_.RunPoll(DecodeButtons(inputReport_));
+  // A host callback that pumps messages may deliver the next timer while this
+  // poll runs: that one is skipped, so no edge is acted on twice.
+  if (!Connected() || busy_ || halted_) return;
+  BusyScope busy(*this);
+  // No new report: the last one is decoded again, so held buttons stay held.
+  if (ActOnReports(kReadWaitMs, reportsPerPoll_) == 0 && Connected() && !halted_)
+    control_.RunPoll(DecodeButtons(lastReport_));
+  if (Connected() && !halted_) WriteOutputReport();
+}
+
+void PandrelWin::WriteOutputReport() {
   PendantLeds leds;
   leds.led800 = Host.GetLED(800);
   leds.led804 = Host.GetLED(804);
   leds.led805 = Host.GetLED(805);
-  outputReport_ = EncodeOutputReport(leds, control_.JogIndicator());
-  if (writeHandle_) writeHandle_->Write(outputReport_, kWriteBoundMs);
+  const OutputReport report = EncodeOutputReport(leds, control_.JogIndicator());
+  if (writeHandle_ && writeHandle_->Write(report, kWriteBoundMs) == HidIo::Gone) LoseDevice();
 }
 
 }  // namespace quenta

@@ -62,15 +62,38 @@ void PandrelWindow::RegisterForDeviceNotifications(const HidGuid& classGuid) {
   notification_ = RegisterDeviceNotificationA(hwnd_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
+void PandrelWindow::Destroy(PandrelWindow* window) {
+  if (window == nullptr) return;
+  if (window->running_ == 0) {
+    delete window;
+    return;
+  }
+  window->destroyPending_ = true;
+  window->link_->Halt();
+  if (window->hwnd_ != nullptr) KillTimer(window->hwnd_, kPollTimerId);
+}
+
 LRESULT CALLBACK PandrelWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<PandrelWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
+  ++self->running_;
+  const LRESULT result = self->Dispatch(hwnd, message, wParam, lParam);
+  if (--self->running_ == 0 && self->destroyPending_) delete self;
+  return result;
+}
+
+LRESULT PandrelWindow::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // No exception may unwind into the system's message dispatch.
   try {
-    if (self != nullptr && message == WM_TIMER) {
-      self->link_->OnTimer();
-    } else if (self != nullptr && message == WM_DEVICECHANGE) {
-      return self->link_->OnDeviceChange(static_cast<unsigned>(wParam), reinterpret_cast<const void*>(lParam)) ? TRUE
-                                                                                                                : FALSE;
+    if (message == WM_TIMER) {
+      link_->OnTimer();
+    } else if (message == WM_DEVICECHANGE) {
+      return link_->OnDeviceChange(static_cast<unsigned>(wParam), reinterpret_cast<const void*>(lParam)) ? TRUE : FALSE;
+    } else if (message == WM_NCDESTROY) {
+      // The host destroyed its view, and this child with it: the object lives
+      // on without a window until StopPlug.
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
     }
   } catch (...) {
   }

@@ -1,9 +1,10 @@
-// Bytes as a whole pendant session: raw input reports, polls, ticks, stalls,
-// unplug and replug, LED and DRO values and settings, all into the real link
-// and control logic, with the scripted host recording. Besides crashes and
-// sanitizer findings it looks for a status-line string freed wrongly and for
-// breaches of jog safety: an axis still jogging after two clean polls with
-// every button up, or an unplug mid-jog without DoButton 1021.
+// Bytes as a whole pendant session: raw input reports streamed at any rate or
+// sent on change, polls, ticks, stalls, unplug with or without notice,
+// replug, LED and DRO values and settings, all into the real link and control
+// logic, with the scripted host recording. Besides crashes and sanitizer
+// findings it looks for a status-line string freed wrongly and for breaches
+// of jog safety: an axis still jogging after two polls that could see every
+// button up, or an unplug mid-jog without DoButton 1021 while LED 800 is off.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -90,49 +91,65 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quenta::PandrelWin link(hid, window);
     link.FindPendant();
     JogWatch watch;
+    quenta::InputReport report{};
+    int rate = 1;  // reports per poll period; 0: the pendant reports only what case 5 sends
+    int stalls = 0;
+    bool seen = true;  // the pendant's state reached a handle the plug-in had open
     int cleanIdlePolls = 0;
-    bool lateDeliveryPending = false;
     int steps = 0;
+    auto send = [&](int count) {
+      if (count == 0 || !hid.Find(path)->present) return;
+      hid.Send(path, report, count);
+      seen = seen || link.Connected();
+    };
     while (!in.Empty() && ++steps < 4096) {
-      switch (in.Byte() % 12) {
+      switch (in.Byte() % 14) {
         case 0:
-          for (std::uint8_t& byte : hid.report) byte = in.Byte();
+          for (std::uint8_t& byte : report) byte = in.Byte();
+          seen = false;
           break;
         case 1:
         case 2:
           for (int n = in.Byte() % 4 + 1; n > 0; --n) {
-            // A stalled or late read, or an absent pendant, hands the logic an older report.
-            const bool clean = hid.stalledReads == 0 && hid.lateReads == 0 && !lateDeliveryPending &&
-                               hid.Find(path)->present && link.Connected();
-            lateDeliveryPending = hid.lateReads > 0 && link.Connected();
+            const bool stalled = stalls > 0;
+            if (stalled)
+              --stalls;
+            else
+              send(rate);
             link.OnTimer();
             watch.Take(host);
-            const bool idle = (quenta::ButtonWord(hid.report) & kButtonMask) == 0;
-            cleanIdlePolls = clean && idle ? cleanIdlePolls + 1 : 0;
+            const bool idle = (quenta::ButtonWord(report) & kButtonMask) == 0;
+            cleanIdlePolls = seen && idle && link.Connected() ? cleanIdlePolls + 1 : 0;
             if (cleanIdlePolls >= 2 && watch.Any() && !JogCodesConfigured())
-              Breach("an axis jogs after two clean polls with every button up");
+              Breach("an axis jogs after two polls that could see every button up");
           }
           break;
         case 3:
           for (int n = in.Byte() % 32; n > 0; --n) quenta::AdvanceHoldTicks();
           break;
-        case 4: hid.stalledReads += in.Byte() % 4; break;
-        case 5: hid.lateReads += 1; break;
-        case 6: {
+        case 4: stalls += in.Byte() % 4; break;
+        case 5: send(in.Byte() % 40); break;
+        case 6:
+        case 12: {
           watch.Take(host);
-          const bool wasJogging = watch.Any() && hid.Find(path)->present;
-          hid.Find(path)->present = false;
-          const auto record = quenta::DeviceInterfaceBroadcast(path);
+          const bool wasJogging = watch.Any() && link.Connected();
+          const bool eStopLit = host.GetLED(800);
+          hid.Unplug(path);
+          seen = false;
           watch.sent1021 = false;
-          link.OnDeviceChange(quenta::kDeviceRemoveComplete, record.data());
+          if (in.Byte() & 1) {
+            const auto record = quenta::DeviceInterfaceBroadcast(path);
+            link.OnDeviceChange(quenta::kDeviceRemoveComplete, record.data());
+          } else {
+            link.OnTimer();  // the next poll finds the handle dead
+          }
           watch.Take(host);
-          if (wasJogging && !watch.sent1021) Breach("an unplug while an axis jogs sends no 1021");
+          if (wasJogging && !eStopLit && !watch.sent1021) Breach("an unplug while an axis jogs sends no 1021");
           cleanIdlePolls = 0;
-          lateDeliveryPending = false;
           break;
         }
         case 7:
-          hid.Find(path)->present = true;
+          hid.Replug(path);
           link.OnDeviceChange(quenta::kDeviceArrival, nullptr);
           break;
         case 8: host.SetLed(kLeds[in.Byte() % 6], (in.Byte() & 1) != 0); break;
@@ -151,6 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           link.OnDeviceChange(in.Byte() & 1 ? quenta::kDeviceRemoveComplete : quenta::kDeviceArrival, record.data());
           break;
         }
+        case 13: rate = in.Byte() % 33; break;
       }
       watch.Take(host);
     }

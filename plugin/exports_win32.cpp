@@ -2,7 +2,7 @@
 // Quenta.def). No C++ exception crosses them.
 #include <windows.h>
 
-#include <memory>
+#include <utility>
 
 #include "config/propertiesdlg_win32.h"
 #include "device/window_win32.h"
@@ -50,10 +50,9 @@ bool InitControl(void* block1, void* block2, void* block3, void* view) {
   quenta::HostBlock3 = block3;
   quenta::HostView = view;
   Guarded([&] {
-    auto window = std::make_unique<quenta::PandrelWindow>();
+    auto* window = new quenta::PandrelWindow();
     window->Create(quenta::HostViewWindow(view), quenta::ModuleInstance());
-    delete g_pandrelWin;
-    g_pandrelWin = window.release();
+    quenta::PandrelWindow::Destroy(std::exchange(g_pandrelWin, window));
   });
   return true;
 }
@@ -69,10 +68,7 @@ void Config() {
 }
 
 void StopPlug() {
-  Guarded([] {
-    delete g_pandrelWin;
-    g_pandrelWin = nullptr;
-  });
+  Guarded([] { quenta::PandrelWindow::Destroy(std::exchange(g_pandrelWin, nullptr)); });
 }
 
 void DoDwell() {}

@@ -19,9 +19,13 @@ bool IsPendant(const VirtualDevice& device) {
 
 }  // namespace
 
-NativeDriver::NativeDriver(ScriptedHost& host) : host_(host) { ResetModuleState(); }
+NativeDriver::NativeDriver(ScriptedHost& host) : host_(host) {
+  ResetModuleState();
+  host_.SetTimerMessage([this] { DeliverTimer(); });
+}
 
 NativeDriver::~NativeDriver() {
+  host_.SetTimerMessage(nullptr);
   link_.reset();
   ResetModuleState();  // no callback may outlive the host it points into
 }
@@ -30,13 +34,10 @@ void NativeDriver::EnsureDevices() {
   if (devicesMade_) return;
   devicesMade_ = true;
   for (int i = 0; i < pendantCount_; ++i) hid_.AddPendant();
+  if (pendantCount_ > 0) pendantPath_ = hid_.Devices().front().path;
 }
 
-VirtualDevice* NativeDriver::Pendant() {
-  for (VirtualDevice& device : hid_.devices)
-    if (IsPendant(device)) return &device;
-  return nullptr;
-}
+VirtualDevice* NativeDriver::Pendant() { return pendantPath_.empty() ? nullptr : hid_.Find(pendantPath_); }
 
 std::string NativeDriver::Start(const std::string& profilePath) {
   EnsureDevices();
@@ -59,21 +60,33 @@ void NativeDriver::Notify(unsigned event, const std::string& path) {
   link_->OnDeviceChange(event, record.data());
 }
 
-void NativeDriver::Unplug() {
+void NativeDriver::SendReports(const InputReport& report, int count) {
+  EnsureDevices();
+  for (const VirtualDevice& device : hid_.Devices())
+    if (IsPendant(device)) hid_.Send(device.path, report, count);
+}
+
+void NativeDriver::Unplug(bool silently) {
   EnsureDevices();
   VirtualDevice* pendant = Pendant();
   if (pendant == nullptr || !pendant->present) return;
-  pendant->present = false;
-  Notify(kDeviceRemoveComplete, pendant->path);
+  hid_.Unplug(pendant->path);
+  if (!silently) Notify(kDeviceRemoveComplete, pendant->path);
 }
 
 void NativeDriver::Replug() {
   EnsureDevices();
-  VirtualDevice* pendant = Pendant();
-  if (pendant == nullptr) pendant = &hid_.AddPendant();
-  else if (pendant->present) return;
-  pendant->present = true;
-  Notify(kDeviceArrival, pendant->path);
+  if (Pendant() == nullptr) pendantPath_ = hid_.AddPendant().path;
+  else if (Pendant()->present) return;
+  hid_.Replug(pendantPath_);
+  Notify(kDeviceArrival, pendantPath_);
+}
+
+void NativeDriver::Plug() {
+  EnsureDevices();
+  if (Pendant() != nullptr && Pendant()->present) return;
+  pendantPath_ = hid_.AddPendant().path;
+  Notify(kDeviceArrival, pendantPath_);
 }
 
 void NativeDriver::OtherArrives() {
@@ -84,19 +97,24 @@ void NativeDriver::OtherArrives() {
 
 void NativeDriver::OtherLeaves() {
   EnsureDevices();
-  for (auto device = hid_.devices.rbegin(); device != hid_.devices.rend(); ++device) {
+  const std::vector<VirtualDevice>& devices = hid_.Devices();
+  for (auto device = devices.rbegin(); device != devices.rend(); ++device) {
     if (!IsPendant(*device) && device->present) {
-      device->present = false;
-      Notify(kDeviceRemoveComplete, device->path);
+      const std::string path = device->path;
+      hid_.Unplug(path);
+      Notify(kDeviceRemoveComplete, path);
       return;
     }
   }
   Notify(kDeviceRemoveComplete, "\\\\?\\hid#vid_1234&pid_5678#0");
 }
 
+void NativeDriver::DeliverTimer() {
+  if (link_ && window_.timerStarts > 0) link_->OnTimer();
+}
+
 void NativeDriver::Poll() {
-  if (!link_ || window_.timerStarts == 0) return;
-  link_->OnTimer();
+  DeliverTimer();
   // Only the latest report is ever looked at; keep long runs small.
   if (hid_.written.size() > 1) hid_.written.erase(hid_.written.begin(), hid_.written.end() - 1);
 }

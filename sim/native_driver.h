@@ -20,10 +20,10 @@ class NativeDriver : public PluginDriver {
 
   void SetPendantCount(int count) override { pendantCount_ = count; }
   std::string Start(const std::string& profilePath) override;
-  void SetReport(const InputReport& report) override { hid_.report = report; }
-  void Stall(int polls) override { hid_.stalledReads += polls; }
-  void Unplug() override;
+  void SendReports(const InputReport& report, int count) override;
+  void Unplug(bool silently) override;
   void Replug() override;
+  void Plug() override;
   void OtherArrives() override;
   void OtherLeaves() override;
   void Poll() override;
@@ -36,6 +36,7 @@ class NativeDriver : public PluginDriver {
   void EnsureDevices();
   VirtualDevice* Pendant();
   void Notify(unsigned event, const std::string& path);
+  void DeliverTimer();
 
   ScriptedHost& host_;
   VirtualHidSystem hid_;
@@ -43,6 +44,7 @@ class NativeDriver : public PluginDriver {
   std::unique_ptr<PandrelWin> link_;
   int pendantCount_ = 1;
   bool devicesMade_ = false;
+  std::string pendantPath_;  // the first pendant's path now: a plug moves it
   unsigned char hostView_[16] = {};  // stands for the host's view window; never dereferenced
 };
 

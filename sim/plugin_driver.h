@@ -48,26 +48,29 @@ class PluginDriver {
   // PostInitControl. Returns the text SetProName returned.
   virtual std::string Start(const std::string& profilePath) = 0;
 
-  // The 8 bytes the pendant reports from now on (byte 0 first).
-  virtual void SetReport(const InputReport& report) = 0;
-  // The next `polls` read attempts get no report within the read wait.
-  virtual void Stall(int polls) = 0;
+  // The pendant sends `count` reports of `report` now: the driver queues them
+  // on every read handle open on a present pendant (at most 32 each, the
+  // oldest dropped). Nothing reaches a pendant that is away.
+  virtual void SendReports(const InputReport& report, int count) = 0;
 
-  // The first pendant leaves / comes back at the same path; another HID device
-  // arrives / is removed. Each sends its WM_DEVICECHANGE (removal 0x8004 with
-  // the device's interface record, arrival 0x8000), but only once the plug-in
-  // has registered for notifications, i.e. matched a pendant at discovery.
-  // Reports reach the plug-in only while the pendant is present. Unplugging
-  // an absent pendant or replugging a present one changes nothing and sends
-  // nothing. With no pendant at discovery, Replug makes one appear (which the
-  // plug-in never learns of). OtherLeaves removes the device of the latest
+  // The first pendant leaves (with a removal notification naming its path,
+  // or silently: its handles then fail as a removed device's), comes back at
+  // the path it had, or arrives under a new path (appended to the enumeration
+  // order); another HID device arrives / is removed. Arrivals and removals
+  // send WM_DEVICECHANGE (removal 0x8004 with the device's interface record,
+  // arrival 0x8000) only while the plug-in is registered for HID interface
+  // notifications. Unplugging an absent pendant or replugging a present one
+  // changes nothing and sends nothing; with no pendant at discovery, Replug
+  // makes one appear. OtherLeaves removes the device of the latest
   // OtherArrives still present, or else one that was there from the start.
-  virtual void Unplug() = 0;
+  virtual void Unplug(bool silently) = 0;
   virtual void Replug() = 0;
+  virtual void Plug() = 0;
   virtual void OtherArrives() = 0;
   virtual void OtherLeaves() = 0;
 
-  // One timer message of the plug-in's window (nothing before Start or after Stop).
+  // One timer message of the plug-in's window (nothing before Start or after
+  // Stop). The scripted host's pump delivers the same message from inside DoButton.
   virtual void Poll() = 0;
   // One call of Update.
   virtual void Tick() = 0;

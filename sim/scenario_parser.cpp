@@ -145,6 +145,11 @@ void ParseOperands(Command& command, const std::string& name, const std::vector<
       if (args[1] != "on" && args[1] != "off") Fail("led takes on or off, not '" + args[1] + "'");
       command.on = args[1] == "on";
       break;
+    case Kind::Pump:
+      ExpectCount(args, 1, "pump on|off");
+      if (args[0] != "on" && args[0] != "off") Fail("pump takes on or off, not '" + args[0] + "'");
+      command.on = args[0] == "on";
+      break;
     case Kind::Dro:
       ExpectCount(args, 2, "dro N VALUE");
       command.number = ParseIntWord(args[0], kMinCode, kMaxCode, "DRO number");
@@ -158,6 +163,18 @@ void ParseOperands(Command& command, const std::string& name, const std::vector<
     case Kind::Raw:
       command.bytes = HexBytes(args, 8, "raw HH HH HH HH HH HH HH HH");
       break;
+    case Kind::Stream:
+      ExpectCount(args, 1, "stream N");
+      command.number = ParseIntWord(args[0], 0, kStreamMax, "reports per poll");
+      break;
+    case Kind::Unplug:
+      if (args.size() > 1) Fail("extra word '" + args[1] + "'; usage: unplug [silent]");
+      if (args.size() == 1) {
+        if (args[0] != "silent") Fail("unplug takes only the word silent, not '" + args[0] + "'");
+        command.kind = Kind::UnplugSilent;
+      }
+      break;
+    case Kind::Send:
     case Kind::Stall:
     case Kind::Poll:
     case Kind::Tick:
@@ -197,7 +214,8 @@ std::optional<Kind> LookUp(const std::string& name) {
   static const std::pair<const char*, Kind> kNames[] = {
       {"set", Kind::Set}, {"profile", Kind::Profile}, {"pendant", Kind::Pendant}, {"start", Kind::Start},
       {"led", Kind::Led}, {"dro", Kind::Dro}, {"press", Kind::Press}, {"release", Kind::Release},
-      {"raw", Kind::Raw}, {"stall", Kind::Stall}, {"unplug", Kind::Unplug}, {"replug", Kind::Replug},
+      {"pump", Kind::Pump}, {"raw", Kind::Raw}, {"stream", Kind::Stream}, {"send", Kind::Send},
+      {"stall", Kind::Stall}, {"unplug", Kind::Unplug}, {"replug", Kind::Replug}, {"plug", Kind::Plug},
       {"other-arrives", Kind::OtherArrives}, {"other-leaves", Kind::OtherLeaves}, {"poll", Kind::Poll},
       {"tick", Kind::Tick}, {"config", Kind::Config}, {"stop", Kind::Stop}, {"expect", Kind::Expect},
       {"expect-report", Kind::ExpectReport}, {"expect-profile", Kind::ExpectProfile},
@@ -208,10 +226,13 @@ std::optional<Kind> LookUp(const std::string& name) {
   return std::nullopt;
 }
 
-// Order rules that make a file meaningless if broken.
+// Order rules that make a file meaningless if broken. Whether the pendant is
+// present follows from the commands alone, so a plug of a present pendant is
+// refused before anything runs, in every runner alike.
 struct OrderCheck {
   bool started = false;
   bool profileWritten = false;
+  bool pendantPresent = true;
 
   void Check(const Command& command) {
     switch (command.kind) {
@@ -221,6 +242,18 @@ struct OrderCheck {
         break;
       case Kind::Pendant:
         if (started) Fail("pendant must come before start");
+        pendantPresent = command.number > 0;
+        break;
+      case Kind::Unplug:
+      case Kind::UnplugSilent:
+        pendantPresent = false;
+        break;
+      case Kind::Replug:
+        pendantPresent = true;
+        break;
+      case Kind::Plug:
+        if (pendantPresent) Fail("plug while the pendant is present (unplug it first, or use pendant absent)");
+        pendantPresent = true;
         break;
       case Kind::Profile:
       case Kind::ProfileNone:

@@ -14,8 +14,8 @@ namespace quenta::sim {
 
 struct Command {
   enum class Kind {
-    Set, Profile, ProfileNone, Pendant, Start, Led, Dro, Press, Release, Raw, Stall,
-    Unplug, Replug, OtherArrives, OtherLeaves, Poll, Tick, Config, Stop,
+    Set, Profile, ProfileNone, Pendant, Start, Led, Dro, Pump, Press, Release, Raw, Stream, Send, Stall,
+    Unplug, UnplugSilent, Replug, Plug, OtherArrives, OtherLeaves, Poll, Tick, Config, Stop,
     Expect, ExpectReport, ExpectReportNone, ExpectProfile, ExpectProfileAbsent,
     ExpectProfileUnchanged, ExpectTitle,
   };
@@ -25,8 +25,8 @@ struct Command {
 
   std::string section, key;  // set, expect-profile
   std::string text;          // set / expect-profile: the value; profile: the XML; expect-title
-  int number = 0;            // pendant count (0 = absent), LED or DRO code, repeat count
-  bool on = false;           // led on; config ok
+  int number = 0;            // pendant count (0 = absent), LED or DRO code, repeat or report count
+  bool on = false;           // led on; pump on; config ok
   double value = 0;          // dro
   std::vector<int> bits;     // press, release
   std::vector<std::uint8_t> bytes;  // raw (8), expect-report (5)

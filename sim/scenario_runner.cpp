@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "sim/profile_file.h"
+#include "sim/scenario_words.h"
 #include "sim/scripted_host.h"
 
 namespace quenta::sim {
@@ -150,6 +151,21 @@ class ScenarioRun {
     return false;
   }
 
+  // Identical reports beyond what the queue holds (32, and one more taken by
+  // an outstanding read) only push out their own copies: the effect is the same.
+  void Send(int count) {
+    if (count > 0) driver_->SendReports(report_, std::min(count, kStreamMax + 1));
+  }
+
+  // Every cycle counts against a stall, whether or not the plug-in reads in it.
+  void PollCycle() {
+    if (stalls_ > 0)
+      --stalls_;
+    else
+      Send(stream_);
+    driver_->Poll();
+  }
+
   void SetButton(int bit, bool down) {
     const std::uint8_t mask = static_cast<std::uint8_t>(1u << (bit % 8));
     std::uint8_t& byte = report_[static_cast<std::size_t>(bit / 8)];
@@ -178,22 +194,23 @@ class ScenarioRun {
       case Kind::Start: title_ = driver_->Start(profile_.Path()); break;
       case Kind::Led: host_.SetLed(command.number, command.on); break;
       case Kind::Dro: host_.SetDro(command.number, command.value); break;
+      case Kind::Pump: host_.SetPumping(command.on); break;
       case Kind::Press:
       case Kind::Release:
         for (int bit : command.bits) SetButton(bit, command.kind == Kind::Press);
-        driver_->SetReport(report_);
         break;
-      case Kind::Raw:
-        std::copy(command.bytes.begin(), command.bytes.end(), report_.begin());
-        driver_->SetReport(report_);
-        break;
-      case Kind::Stall: driver_->Stall(command.number); break;
-      case Kind::Unplug: driver_->Unplug(); break;
+      case Kind::Raw: std::copy(command.bytes.begin(), command.bytes.end(), report_.begin()); break;
+      case Kind::Stream: stream_ = command.number; break;
+      case Kind::Send: Send(command.number); break;
+      case Kind::Stall: stalls_ += command.number; break;
+      case Kind::Unplug: driver_->Unplug(false); break;
+      case Kind::UnplugSilent: driver_->Unplug(true); break;
       case Kind::Replug: driver_->Replug(); break;
+      case Kind::Plug: driver_->Plug(); break;
       case Kind::OtherArrives: driver_->OtherArrives(); break;
       case Kind::OtherLeaves: driver_->OtherLeaves(); break;
       case Kind::Poll:
-        for (int i = 0; i < command.number; ++i) driver_->Poll();
+        for (int i = 0; i < command.number; ++i) PollCycle();
         break;
       case Kind::Tick:
         for (int i = 0; i < command.number; ++i) driver_->Tick();
@@ -258,7 +275,9 @@ class ScenarioRun {
   TempProfile profile_;
   ScriptedHost host_;
   std::unique_ptr<PluginDriver> driver_;  // after host_: goes first
-  InputReport report_{};
+  InputReport report_{};  // the pendant's state
+  int stream_ = 1;        // reports per poll period
+  int stalls_ = 0;        // poll cycles still without a periodic report
   std::optional<std::string> title_;
   std::optional<std::string> lastProfile_;
   int expectations_ = 0;

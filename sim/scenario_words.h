@@ -14,7 +14,8 @@ struct ScenarioSyntaxError {
 
 [[noreturn]] void Fail(const std::string& message);
 
-constexpr int kMaxRepeat = 10000000;  // poll, tick, stall: bounded so a typo cannot hang a run
+constexpr int kMaxRepeat = 10000000;  // poll, tick, stall, send: bounded so a typo cannot hang a run
+constexpr int kStreamMax = 32;        // reports per poll period: the driver's whole queue
 constexpr int kMinCode = INT_MIN;
 constexpr int kMaxCode = INT_MAX;
 

@@ -74,6 +74,11 @@ class ScriptedHost {
   // What the scenario scripts.
   void SetLed(int code, bool lit) { leds_[code] = lit; }
   void SetDro(int code, double value) { dros_[code] = value; }
+  // While pumping, each DoButton delivers one timer message to the plug-in's
+  // poll window before it returns, as a host whose command handling runs a
+  // message loop. The driver says how a timer message is delivered.
+  void SetPumping(bool on) { pumping_ = on; }
+  void SetTimerMessage(std::function<void()> deliver) { timerMessage_ = std::move(deliver); }
 
   // Host blocks for InitControl. HostBlock3 holds the status line at kStatusLineOffset.
   void* HostBlock1() { return block1_; }
@@ -113,6 +118,9 @@ class ScriptedHost {
   std::map<int, double> dros_;
   std::vector<HostCall> calls_;
   std::function<void(const std::string&, bool)> observer_;
+  bool pumping_ = false;
+  int pumpDepth_ = 0;
+  std::function<void()> timerMessage_;
 };
 
 }  // namespace quenta::sim

@@ -1,5 +1,6 @@
 #include "sim/virtual_hid.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "device/pandrel_win.h"
@@ -10,73 +11,126 @@ class VirtualReader : public HidReader {
  public:
   VirtualReader(VirtualHidSystem& system, std::string path) : system_(system), path_(std::move(path)) {
     ++system_.openHandles;
+    system_.readers_.push_back(this);
   }
-  ~VirtualReader() override { --system_.openHandles; }
+  ~VirtualReader() override {
+    --system_.openHandles;
+    system_.readers_.erase(std::find(system_.readers_.begin(), system_.readers_.end(), this));
+  }
 
-  bool Read(InputReport& out, unsigned) override {
-    ++system_.readWaits;
-    const VirtualDevice* device = system_.Find(path_);
-    if (device == nullptr || !device->present) return false;
-    if (pendingLate_) {
-      pendingLate_ = false;
-      out = lateReport_;
-      return true;
+  HidIo Read(InputReport& out, unsigned) override {
+    ++system_.reads;
+    if (completed_) {
+      out = *completed_;
+      completed_.reset();
+      return HidIo::Done;
     }
-    if (system_.stalledReads > 0) {
-      --system_.stalledReads;
-      return false;
+    if (dead_) return HidIo::Gone;
+    if (queue_.empty()) {
+      outstanding_ = true;
+      return HidIo::NotNow;
     }
-    if (system_.lateReads > 0) {
-      --system_.lateReads;
-      pendingLate_ = true;
-      lateReport_ = system_.report;
-      return false;
+    out = queue_.front();
+    queue_.pop_front();
+    return HidIo::Done;
+  }
+
+  const std::string& Path() const { return path_; }
+
+  void Queue(const InputReport& report) {
+    if (dead_) return;
+    if (outstanding_) {
+      outstanding_ = false;
+      completed_ = report;
+      return;
     }
-    out = system_.report;
-    return true;
+    queue_.push_back(report);
+    if (queue_.size() > static_cast<std::size_t>(kDriverQueueReports)) queue_.pop_front();
+  }
+
+  // A read that completed before the device left stays delivered; one still outstanding fails.
+  void Kill() {
+    dead_ = true;
+    outstanding_ = false;
+    queue_.clear();
   }
 
  private:
   VirtualHidSystem& system_;
   std::string path_;
-  bool pendingLate_ = false;
-  InputReport lateReport_{};
+  std::deque<InputReport> queue_;
+  std::optional<InputReport> completed_;
+  bool outstanding_ = false;
+  bool dead_ = false;
 };
 
 class VirtualWriter : public HidWriter {
  public:
   VirtualWriter(VirtualHidSystem& system, std::string path) : system_(system), path_(std::move(path)) {
     ++system_.openHandles;
+    system_.writers_.push_back(this);
   }
-  ~VirtualWriter() override { --system_.openHandles; }
+  ~VirtualWriter() override {
+    --system_.openHandles;
+    system_.writers_.erase(std::find(system_.writers_.begin(), system_.writers_.end(), this));
+  }
 
-  void Write(const OutputReport& report, unsigned) override {
-    const VirtualDevice* device = system_.Find(path_);
-    if (device != nullptr && device->present) system_.written.push_back(report);
+  HidIo Write(const OutputReport& report, unsigned) override {
+    if (dead_) return HidIo::Gone;
+    system_.written.push_back(report);
+    return HidIo::Done;
   }
+
+  const std::string& Path() const { return path_; }
+  void Kill() { dead_ = true; }
 
  private:
   VirtualHidSystem& system_;
   std::string path_;
+  bool dead_ = false;
 };
+
+VirtualHidSystem::~VirtualHidSystem() = default;
 
 VirtualDevice& VirtualHidSystem::AddPendant() {
   ++pendants_;
-  devices.push_back({"\\\\?\\hid#vid_04d8&pid_fceb#" + std::to_string(pendants_), {kPendantVendorId, kPendantProductId}});
-  return devices.back();
+  devices_.push_back({"\\\\?\\hid#vid_04d8&pid_fceb#" + std::to_string(pendants_), {kPendantVendorId, kPendantProductId}});
+  return devices_.back();
 }
 
 VirtualDevice& VirtualHidSystem::AddOtherDevice(std::uint16_t vendorId, std::uint16_t productId) {
   char path[64];
-  std::snprintf(path, sizeof path, "\\\\?\\hid#vid_%04x&pid_%04x#%zu", vendorId, productId, devices.size() + 1);
-  devices.push_back({path, {vendorId, productId}});
-  return devices.back();
+  std::snprintf(path, sizeof path, "\\\\?\\hid#vid_%04x&pid_%04x#%zu", vendorId, productId, devices_.size() + 1);
+  devices_.push_back({path, {vendorId, productId}});
+  return devices_.back();
 }
 
 VirtualDevice* VirtualHidSystem::Find(const std::string& path) {
-  for (VirtualDevice& device : devices)
+  for (VirtualDevice& device : devices_)
     if (device.path == path) return &device;
   return nullptr;
+}
+
+void VirtualHidSystem::Send(const std::string& path, const InputReport& report, int count) {
+  const VirtualDevice* device = Find(path);
+  if (device == nullptr || !device->present) return;
+  for (int i = 0; i < count; ++i)
+    for (VirtualReader* reader : readers_)
+      if (reader->Path() == path) reader->Queue(report);
+}
+
+void VirtualHidSystem::Unplug(const std::string& path) {
+  VirtualDevice* device = Find(path);
+  if (device == nullptr) return;
+  device->present = false;
+  for (VirtualReader* reader : readers_)
+    if (reader->Path() == path) reader->Kill();
+  for (VirtualWriter* writer : writers_)
+    if (writer->Path() == path) writer->Kill();
+}
+
+void VirtualHidSystem::Replug(const std::string& path) {
+  if (VirtualDevice* device = Find(path)) device->present = true;
 }
 
 HidGuid VirtualHidSystem::HidClassGuid() {
@@ -85,10 +139,12 @@ HidGuid VirtualHidSystem::HidClassGuid() {
 }
 
 void VirtualHidSystem::ForEachInterface(const HidGuid&, const std::function<bool(const std::string&)>& visit) {
-  for (const VirtualDevice& device : devices) {
-    if (!device.present) continue;
-    if (visit(device.path)) return;
-  }
+  // Paths are copied first: a visit may add nothing, but must not see a moving vector.
+  std::vector<std::string> present;
+  for (const VirtualDevice& device : devices_)
+    if (device.present) present.push_back(device.path);
+  for (const std::string& path : present)
+    if (visit(path)) return;
 }
 
 std::optional<HidAttributes> VirtualHidSystem::QueryAttributes(const std::string& path) {

@@ -1,7 +1,12 @@
 // A virtual HID stack with pendants and other devices, for the unit tests,
-// the simulator and the benchmarks.
+// the simulator and the benchmarks. It models the driver as the plug-in meets
+// it: each read handle has its own input queue of at most 32 reports (oldest
+// dropped), a read left outstanding takes the next report that arrives, and
+// the handles of a device that left fail as a removed device's.
 #pragma once
 
+#include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +20,29 @@ struct VirtualDevice {
   bool present = true;
 };
 
+class VirtualReader;
+class VirtualWriter;
+
 class VirtualHidSystem : public HidSystem {
  public:
+  VirtualHidSystem() = default;
+  ~VirtualHidSystem() override;
+  VirtualHidSystem(const VirtualHidSystem&) = delete;
+  VirtualHidSystem& operator=(const VirtualHidSystem&) = delete;
+
   // Adds a pendant with path "\\?\hid#vid_04d8&pid_fceb#<n>" (n counts pendants from 1).
   VirtualDevice& AddPendant();
   VirtualDevice& AddOtherDevice(std::uint16_t vendorId, std::uint16_t productId);
   VirtualDevice* Find(const std::string& path);
+  const std::vector<VirtualDevice>& Devices() const { return devices_; }  // in enumeration order
+
+  // The device at `path` sends `count` input reports: every read handle open
+  // on it queues them. Nothing reaches a device that is not present.
+  void Send(const std::string& path, const InputReport& report, int count = 1);
+  // The device leaves: its queues are emptied and its open handles fail as a
+  // removed device's from now on. Back: the path opens again (old handles stay dead).
+  void Unplug(const std::string& path);
+  void Replug(const std::string& path);
 
   HidGuid HidClassGuid() override;
   void ForEachInterface(const HidGuid& classGuid, const std::function<bool(const std::string&)>& visit) override;
@@ -28,19 +50,18 @@ class VirtualHidSystem : public HidSystem {
   std::unique_ptr<HidReader> OpenReader(const std::string& path) override;
   std::unique_ptr<HidWriter> OpenWriter(const std::string& path) override;
 
-  std::vector<VirtualDevice> devices;  // in enumeration order
-  InputReport report{};                // what every pendant reports now
-  int stalledReads = 0;                // reads that get nothing within the wait
-  int lateReads = 0;                   // reads whose report arrives only by the next read
   bool failOpens = false;
   std::vector<OutputReport> written;
-  int openHandles = 0;    // live reader and writer handles
+  int openHandles = 0;  // live reader and writer handles
   int attributeQueries = 0;
-  int readWaits = 0;      // reads that waited for a report
+  int reads = 0;        // read calls of the plug-in
 
  private:
   friend class VirtualReader;
   friend class VirtualWriter;
+  std::vector<VirtualDevice> devices_;  // in enumeration order
+  std::vector<VirtualReader*> readers_;
+  std::vector<VirtualWriter*> writers_;
   int pendants_ = 0;
 };
 

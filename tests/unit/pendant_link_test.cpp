@@ -14,60 +14,85 @@ using ::testing::ElementsAre;
 using testing_support::RecordingHost;
 
 constexpr std::uint8_t kEStopByte1 = 0x02;  // button bit 9
+constexpr std::uint8_t kJogXByte1 = 0x04;   // button bit 10
+constexpr std::uint8_t kJogStepByte2 = 0x08;  // button bit 19: step jog mode
+
+InputReport Report(std::uint8_t byte1, std::uint8_t byte2 = 0) { return InputReport{0, byte1, byte2, 0, 0, 0, 0, 0}; }
 
 class PendantLinkTest : public ::testing::Test {
  protected:
   void SetUp() override { host.Install(); }
 
-  void Press(std::uint8_t byte1) { hid.report = InputReport{0, byte1, 0, 0, 0, 0, 0, 0}; }
   void Remove(const std::string& path) {
     const auto record = DeviceInterfaceBroadcast(path);
     link.OnDeviceChange(kDeviceRemoveComplete, record.data());
   }
   void Arrive() { link.OnDeviceChange(kDeviceArrival, nullptr); }
+  // One poll of a pendant that reports once per poll period.
+  void Poll(const InputReport& report) {
+    hid.Send(pendant, report);
+    link.OnTimer();
+  }
+  // From a fresh start to a jog of X started in step jog mode.
+  void StartJoggingX() {
+    Poll(Report(0, kJogStepByte2));
+    Poll(Report(0));
+    Poll(Report(kJogXByte1));
+    ASSERT_THAT(host.Take(), ElementsAre("DoButton 205", "DoButton 307"));
+  }
 
   RecordingHost host;
   VirtualHidSystem hid;
   VirtualLinkWindow window;
   PandrelWin link{hid, window};
+  std::string pendant;
 };
 
-TEST_F(PendantLinkTest, DiscoveryTakesTheFirstPendantAmongOtherDevicesAndStops) {
+TEST_F(PendantLinkTest, DiscoveryTakesTheFirstPendantRegistersAndStartsTheTimer) {
   hid.AddOtherDevice(0x046D, 0xC077);
-  const std::string first = hid.AddPendant().path;
+  pendant = hid.AddPendant().path;
   hid.AddPendant();
   hid.AddOtherDevice(0x04D8, 0x0001);
 
   EXPECT_TRUE(link.FindPendant());
   EXPECT_TRUE(link.Connected());
-  EXPECT_EQ(link.PendantPath(), first);
+  EXPECT_EQ(link.PendantPath(), pendant);
   EXPECT_EQ(hid.attributeQueries, 2);  // the search stopped at the match
   EXPECT_TRUE(window.registered);
   EXPECT_EQ(window.timerStarts, 1);
   EXPECT_EQ(hid.openHandles, 2);
 }
 
-TEST_F(PendantLinkTest, NoPendantLeavesTheLinkIdleButStillStartsTheTimer) {
+TEST_F(PendantLinkTest, APendantPluggedInAfterStartUpIsFoundAtItsArrival) {
   hid.AddOtherDevice(0x046D, 0xC077);
   EXPECT_FALSE(link.FindPendant());
-  EXPECT_FALSE(link.Connected());
-  EXPECT_TRUE(link.PendantPath().empty());
-  EXPECT_FALSE(window.registered);  // so no later arrival is ever heard of
+  EXPECT_TRUE(window.registered);  // so that the arrival is heard of
   EXPECT_EQ(window.timerStarts, 1);
-
   link.OnTimer();
   EXPECT_TRUE(host.calls.empty());
   EXPECT_EQ(host.ledReads, 0);
-  EXPECT_TRUE(hid.written.empty());
+
+  Arrive();  // another device: still nothing to find
+  EXPECT_FALSE(link.Connected());
+  EXPECT_EQ(hid.openHandles, 0);
+
+  pendant = hid.AddPendant().path;
+  Arrive();
+  EXPECT_TRUE(link.Connected());
+  Poll(Report(kEStopByte1));
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+  EXPECT_EQ(hid.written.size(), 1u);
 }
 
-TEST_F(PendantLinkTest, EachPollWritesTheLedsAndTheIndicator) {
-  hid.AddPendant();
+TEST_F(PendantLinkTest, EachPollAsksTheLedsOnceAndWritesOneReport) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
   host.leds[800] = true;
   host.leds[805] = true;
+  hid.Send(pendant, Report(0), 5);
   link.OnTimer();
   ASSERT_EQ(hid.written.size(), 1u);
+  EXPECT_EQ(host.ledReads, 3);
   // A jog rate of 0 (DRO 3 unset) is indicator class 11.
   EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x09, 0x0B, 0x00, 0x00}));
   host.leds[800] = false;
@@ -76,32 +101,37 @@ TEST_F(PendantLinkTest, EachPollWritesTheLedsAndTheIndicator) {
   EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x0C, 0x0B, 0x00, 0x00}));
 }
 
-TEST_F(PendantLinkTest, UnplugSends1021OnceClosesHandlesAndSilencesPolls) {
-  const std::string path = hid.AddPendant().path;
+TEST_F(PendantLinkTest, UnplugStopsTheMachineOnceUnlessItIsAlreadyStopped) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
-  link.OnTimer();
+  Poll(Report(0));
   host.Take();
   const int reads = host.ledReads;
+  const std::size_t written = hid.written.size();
 
-  hid.devices[0].present = false;
-  Remove(path);
+  hid.Unplug(pendant);
+  Remove(pendant);
   EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
   EXPECT_FALSE(link.Connected());
   EXPECT_EQ(hid.openHandles, 0);
-
-  const std::size_t written = hid.written.size();
   link.OnTimer();
-  link.OnTimer();
-  EXPECT_TRUE(host.calls.empty());
-  EXPECT_EQ(host.ledReads, reads);
+  EXPECT_EQ(host.ledReads, reads + 1);  // only the removal's own look at LED 800
   EXPECT_EQ(hid.written.size(), written);
+  Remove(pendant);  // a repeated removal: the link is already down
+  EXPECT_TRUE(host.Take().empty());
 
-  Remove(path);  // a repeated removal finds nothing to close but still names the pendant
-  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+  // 1021 toggles the E-stop: with LED 800 lit it would take the machine out of it.
+  hid.Replug(pendant);
+  Arrive();
+  host.leds[800] = true;
+  hid.Unplug(pendant);
+  Remove(pendant);
+  EXPECT_TRUE(host.Take().empty());
+  EXPECT_FALSE(link.Connected());
 }
 
 TEST_F(PendantLinkTest, RemovalMatchesThePathIgnoringCaseAndIgnoresOtherDevices) {
-  const std::string path = hid.AddPendant().path;
+  pendant = hid.AddPendant().path;
   const std::string other = hid.AddOtherDevice(0x046D, 0xC077).path;
   link.FindPendant();
 
@@ -109,82 +139,199 @@ TEST_F(PendantLinkTest, RemovalMatchesThePathIgnoringCaseAndIgnoresOtherDevices)
   EXPECT_TRUE(link.Connected());
   EXPECT_TRUE(host.calls.empty());
 
-  std::string upper = path;
+  std::string upper = pendant;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   Remove(upper);
   EXPECT_FALSE(link.Connected());
   EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
 }
 
-TEST_F(PendantLinkTest, ReplugAtTheSamePathWorksAgain) {
-  const std::string path = hid.AddPendant().path;
+TEST_F(PendantLinkTest, ReplugAtTheSamePathOrAnotherPortWorksAgain) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
-  hid.devices[0].present = false;
-  Remove(path);
+  hid.Unplug(pendant);
+  Remove(pendant);
   host.Take();
 
-  hid.devices[0].present = true;
+  hid.Replug(pendant);
   Arrive();
   EXPECT_TRUE(link.Connected());
   EXPECT_EQ(hid.openHandles, 2);
-  Press(kEStopByte1);
-  link.OnTimer();
+  Poll(Report(kEStopByte1));
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+
+  hid.Unplug(pendant);
+  Remove(pendant);
+  host.Take();
+  pendant = hid.AddPendant().path;  // another USB port
+  Arrive();
+  EXPECT_EQ(link.PendantPath(), pendant);
+  Poll(Report(0));
+  Poll(Report(kEStopByte1));
   EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
 }
 
-TEST_F(PendantLinkTest, RepeatedArrivalsReopenWithoutLeakingHandles) {
-  hid.AddPendant();
+TEST_F(PendantLinkTest, AForeignArrivalWhileThePendantIsAwayChangesNothing) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
-  for (int i = 0; i < 5; ++i) Arrive();
-  EXPECT_EQ(hid.openHandles, 2);
+  host.leds[800] = true;  // already in E-stop: the removal sends nothing
+  Poll(Report(kEStopByte1 | 0x01));  // the Shift chord is held while the cable comes out
+  hid.Unplug(pendant);
+  Remove(pendant);
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));  // the chord itself, at its press
+
+  Arrive();
+  link.OnTimer();
+  link.OnTimer();
+  EXPECT_FALSE(link.Connected());
+  EXPECT_TRUE(host.Take().empty());
+  EXPECT_EQ(hid.openHandles, 0);
 }
 
-TEST_F(PendantLinkTest, ArrivalWhoseOpensFailStaysConnectedAndSkipsReadAndWrite) {
-  hid.AddPendant();
+TEST_F(PendantLinkTest, AnArrivalActsOnTheReportsTheOldHandleHoldsBeforeReopening) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
+  StartJoggingX();
+  // A pendant that reports on change: the release waits in the old handle's queue.
+  hid.Send(pendant, Report(0));
+  Arrive();
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 334"));
+  EXPECT_EQ(hid.openHandles, 2);
+  EXPECT_TRUE(hid.written.size() == 3u);  // no output report at an arrival
+  link.OnTimer();
+  EXPECT_TRUE(host.Take().empty());
+}
+
+TEST_F(PendantLinkTest, AReopenThatFailsSearchesAgainOrLosesThePendant) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  hid.Unplug(pendant);  // gone without a notice
+  const std::string moved = hid.AddPendant().path;
+  Arrive();
+  EXPECT_EQ(link.PendantPath(), moved);
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));  // the old handle failed: it was a removal
+
   hid.failOpens = true;
   Arrive();
+  EXPECT_FALSE(link.Connected());
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+  link.OnTimer();
+  EXPECT_TRUE(host.Take().empty());
+}
+
+TEST_F(PendantLinkTest, APendantThatVanishesWithoutNoticeIsHandledOnceAsARemoval) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  StartJoggingX();
+  hid.Unplug(pendant);
+  link.OnTimer();
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));  // no jog code from a failed read
+  EXPECT_FALSE(link.Connected());
+  EXPECT_EQ(hid.openHandles, 0);
+  link.OnTimer();
+  Remove(pendant);  // a notice that comes late changes nothing more
+  EXPECT_TRUE(host.Take().empty());
+
+  hid.Replug(pendant);
+  Arrive();
   EXPECT_TRUE(link.Connected());
-  EXPECT_FALSE(link.ReadHandleOpen());
-  EXPECT_FALSE(link.WriteHandleOpen());
+  host.leds[800] = true;
+  hid.Unplug(pendant);
+  link.OnTimer();
+  EXPECT_TRUE(host.Take().empty());
+  EXPECT_FALSE(link.Connected());
+}
+
+TEST_F(PendantLinkTest, EveryQueuedReportIsActedOnInOrderWithinOnePoll) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  Poll(Report(0, kJogStepByte2));
+  Poll(Report(0));
+  // A tap shorter than a poll: press and release both wait in the queue.
+  hid.Send(pendant, Report(kJogXByte1));
+  hid.Send(pendant, Report(0));
+  hid.Send(pendant, Report(kEStopByte1), 3);
+  link.OnTimer();
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 205", "DoButton 307", "DoButton 334", "DoButton 1021"));
+  EXPECT_EQ(hid.written.size(), 3u);
+}
+
+TEST_F(PendantLinkTest, APollTakesTheWholeBacklogAndAnOverflowLosesOnlyTheOldest) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  Poll(Report(0));
+  const int reads = hid.reads;
+  hid.Send(pendant, Report(0));            // completes the read the last poll left outstanding
+  hid.Send(pendant, Report(kEStopByte1));  // pushed out by the 32 after it
+  hid.Send(pendant, Report(0), kDriverQueueReports - 1);
+  hid.Send(pendant, Report(kEStopByte1));  // the newest is kept
+  link.OnTimer();
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+  EXPECT_EQ(hid.reads - reads, kReportsPerPollMax);
+}
+
+TEST_F(PendantLinkTest, AStalledReadReusesThePreviousButtonsAndALateReportIsTakenWhole) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  Poll(Report(kEStopByte1));
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+  link.OnTimer();  // no report: still held, no edge
+  EXPECT_TRUE(host.Take().empty());
+  // The read left outstanding takes the next report whole, whatever comes after it.
+  hid.Send(pendant, Report(0));
+  hid.Send(pendant, Report(kEStopByte1));
+  link.OnTimer();
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
+}
+
+// A host whose DoButton runs a message loop delivers timers and device
+// changes while a poll is inside the control logic.
+TEST_F(PendantLinkTest, APollNeverReentersAndDeviceChangesWaitForItsEnd) {
+  pendant = hid.AddPendant().path;
+  link.FindPendant();
+  Poll(Report(0, kJogStepByte2));
+  Poll(Report(0));
+  static PandrelWin* running = nullptr;
+  static std::vector<std::string>* log = nullptr;
+  static std::vector<unsigned char> removal;
+  running = &link;
+  log = &host.calls;
+  removal = DeviceInterfaceBroadcast(pendant);
+  Host.DoButton = [](short code) {
+    log->push_back("DoButton " + std::to_string(code));
+    running->OnTimer();
+    if (code == 307) running->OnDeviceChange(kDeviceRemoveComplete, removal.data());
+  };
   const std::size_t written = hid.written.size();
+  hid.Send(pendant, Report(kJogXByte1));
+  hid.Send(pendant, Report(0));
   link.OnTimer();
-  EXPECT_GT(host.ledReads, 0);  // the rest of the cycle still runs
-  EXPECT_EQ(hid.written.size(), written);
+  // The removal named in the middle of the poll is handled once the poll is done.
+  EXPECT_THAT(host.Take(), ElementsAre("DoButton 205", "DoButton 307", "DoButton 334", "DoButton 1021"));
+  EXPECT_EQ(hid.written.size(), written + 1);
+  EXPECT_FALSE(link.Connected());
 }
 
-TEST_F(PendantLinkTest, AStalledReadReusesThePreviousButtonsWithoutANewEdge) {
-  hid.AddPendant();
+TEST_F(PendantLinkTest, AHaltedPollMakesNoFurtherHostCalls) {
+  pendant = hid.AddPendant().path;
   link.FindPendant();
-  Press(kEStopByte1);
+  static PandrelWin* running = nullptr;
+  static std::vector<std::string>* log = nullptr;
+  running = &link;
+  log = &host.calls;
+  Host.DoButton = [](short code) {
+    log->push_back("DoButton " + std::to_string(code));
+    running->Halt();  // the host stops the plug-in from inside its command
+  };
+  const int reads = host.ledReads;
+  hid.Send(pendant, Report(kEStopByte1));
+  hid.Send(pendant, Report(0));
+  hid.Send(pendant, Report(kEStopByte1));
   link.OnTimer();
   EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
-
-  // Released on the pendant, but the report never arrives: still held, no edge.
-  Press(0);
-  hid.stalledReads = 1;
-  link.OnTimer();
-  Press(kEStopByte1);
+  EXPECT_EQ(host.ledReads, reads + 1);  // the E-stop's own look at LED 800; no output report
   link.OnTimer();
   EXPECT_TRUE(host.Take().empty());
-
-  Press(0);
-  link.OnTimer();
-  Press(kEStopByte1);
-  link.OnTimer();
-  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
-}
-
-TEST_F(PendantLinkTest, AReportThatCompletesLateIsTakenWholeInTheNextCycle) {
-  hid.AddPendant();
-  link.FindPendant();
-  Press(kEStopByte1);
-  hid.lateReads = 1;
-  link.OnTimer();
-  EXPECT_TRUE(host.Take().empty());
-  Press(0);  // the late report carries the press, whatever the pendant holds now
-  link.OnTimer();
-  EXPECT_THAT(host.Take(), ElementsAre("DoButton 1021"));
 }
 
 TEST(BroadcastRecord, NameIsReadOnlyFromDeviceInterfaceRecordsWithinTheirSize) {

@@ -127,8 +127,9 @@ TEST(ScenarioParser, ReadsTheSetUpPendantAndHostCommands) {
       "unplug\nreplug\nother-arrives\nother-leaves\n"
       "start\n"
       "config cancel 4164=\" 12abc\" 4040=#-1 4032=#6 4245=on 4247=off 4185=\n"
-      "stop\n");
-  ASSERT_EQ(s.commands.size(), 15u);
+      "stop\n"
+      "pump on\npump off\nstream 0\nstream 32\nsend\nsend 40\nunplug silent\nplug\n");
+  ASSERT_EQ(s.commands.size(), 23u);
   EXPECT_EQ(s.commands[0].kind, Kind::ProfileNone);
   EXPECT_EQ(s.commands[1].number, 0);
   EXPECT_EQ(s.commands[2].number, 4);
@@ -149,6 +150,14 @@ TEST(ScenarioParser, ReadsTheSetUpPendantAndHostCommands) {
   EXPECT_FALSE(config.settings[4].checked);
   EXPECT_EQ(config.settings[5].controlId, 4185);
   EXPECT_EQ(config.settings[5].text, "");
+  EXPECT_TRUE(s.commands[15].on);
+  EXPECT_FALSE(s.commands[16].on);
+  EXPECT_EQ(s.commands[17].number, 0);
+  EXPECT_EQ(s.commands[18].number, 32);
+  EXPECT_EQ(s.commands[19].number, 1);
+  EXPECT_EQ(s.commands[20].number, 40);
+  EXPECT_EQ(s.commands[21].kind, Kind::UnplugSilent);
+  EXPECT_EQ(s.commands[22].kind, Kind::Plug);
 }
 
 TEST(ScenarioParser, TextIntoAnEditBoxIsTakenAsTypedEvenWhenItLooksLikeARowOrASwitch) {
@@ -223,6 +232,17 @@ TEST(ScenarioParser, ReportsEachBadFormWithFileAndLine) {
       {"start\npendant 2\n", "bad.scn:2: error: pendant must come before start"},
       {"start\nstart\n", "bad.scn:2: error: start may come only once"},
       {"start\nexpect-profile-unchanged\n", "needs an earlier profile command"},
+      {"stream\n", "missing word"},
+      {"stream 33\n", "reports per poll '33' is out of range 0 to 32"},
+      {"send x\n", "bad count 'x'"},
+      {"unplug loudly\n", "unplug takes only the word silent, not 'loudly'"},
+      {"unplug silent now\n", "extra word 'now'"},
+      {"pump\n", "missing word"},
+      {"pump yes\n", "pump takes on or off"},
+      // Whether the pendant is present follows from the commands alone.
+      {"start\nplug\n", "bad.scn:2: error: plug while the pendant is present"},
+      {"pendant absent\nstart\nplug\nplug\n", "bad.scn:4: error: plug while the pendant is present"},
+      {"unplug silent\nreplug\nplug\n", "bad.scn:3: error: plug while the pendant is present"},
   };
   for (const Case& c : cases) EXPECT_THAT(ErrorOf(c.text), HasSubstr(c.message)) << c.text;
 }

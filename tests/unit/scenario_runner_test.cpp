@@ -26,21 +26,27 @@ struct FakePlugin {
   std::optional<OutputReport> nextWritten;
   std::string profilePath;
   bool configAvailable = true;
+  int timerMessages = 0;  // delivered by the host's pump
 };
 
 class FakeDriver : public PluginDriver {
  public:
-  FakeDriver(FakePlugin& plugin, ScriptedHost& host) : plugin_(plugin), host_(host) {}
+  FakeDriver(FakePlugin& plugin, ScriptedHost& host) : plugin_(plugin), host_(host) {
+    host_.SetTimerMessage([&plugin] { ++plugin.timerMessages; });
+  }
   void SetPendantCount(int count) override { plugin_.log.push_back("pendants " + std::to_string(count)); }
   std::string Start(const std::string& profilePath) override {
     plugin_.log.push_back("start");
     plugin_.profilePath = profilePath;
     return "Quenta Pendant --Orbelin Ver 1.0";
   }
-  void SetReport(const InputReport& report) override { plugin_.reports.push_back(report); }
-  void Stall(int polls) override { plugin_.log.push_back("stall " + std::to_string(polls)); }
-  void Unplug() override { plugin_.log.push_back("unplug"); }
+  void SendReports(const InputReport& report, int count) override {
+    plugin_.log.push_back("send " + std::to_string(count));
+    plugin_.reports.push_back(report);
+  }
+  void Unplug(bool silently) override { plugin_.log.push_back(silently ? "unplug silent" : "unplug"); }
   void Replug() override { plugin_.log.push_back("replug"); }
+  void Plug() override { plugin_.log.push_back("plug"); }
   void OtherArrives() override { plugin_.log.push_back("other-arrives"); }
   void OtherLeaves() override { plugin_.log.push_back("other-leaves"); }
   void Poll() override {
@@ -113,23 +119,40 @@ TEST_F(ScenarioRunnerTest, AFailingExpectationPrintsItsLineAndTheCallsSeenAndSki
   EXPECT_EQ(output.str(),
             "FAIL t.scn:3: expected DoButton 205; DoButton 307; got DoButton 307; SetDRO 821 0.30000000000000004\n"
             "    at line 3: expect DoButton 205; DoButton 307\n");
-  EXPECT_THAT(plugin.log, ElementsAre("start", "poll"));
+  EXPECT_THAT(plugin.log, ElementsAre("start", "send 1", "poll"));
 }
 
-TEST_F(ScenarioRunnerTest, ButtonsAndRawBytesMakeThePendantsReport) {
-  EXPECT_TRUE(Run("press shift 17\nrelease shift\npress 28 16\nraw 01 02 03 04 05 06 07 08\nrelease 9\n"));
-  ASSERT_EQ(plugin.reports.size(), 5u);
+TEST_F(ScenarioRunnerTest, ThePendantReportsItsStateAtEachPollAndWhenToldToSend) {
+  EXPECT_TRUE(Run("press shift 17\nsend\nrelease shift\npress 28 16\npoll\n"
+                  "raw 01 02 03 04 05 06 07 08\nsend 2\nrelease 9\nstream 3\npoll\nstream 0\npoll\n"));
+  EXPECT_THAT(plugin.log, ElementsAre("send 1", "send 1", "poll", "send 2", "send 3", "poll", "poll"));
+  ASSERT_EQ(plugin.reports.size(), 4u);
   EXPECT_EQ(plugin.reports[0], (InputReport{0, 0x01, 0x02, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(plugin.reports[1], (InputReport{0, 0x00, 0x02, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(plugin.reports[2], (InputReport{0, 0x00, 0x03, 0x10, 0, 0, 0, 0}));
-  EXPECT_EQ(plugin.reports[3], (InputReport{1, 2, 3, 4, 5, 6, 7, 8}));
-  EXPECT_EQ(plugin.reports[4], (InputReport{1, 0, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(plugin.reports[1], (InputReport{0, 0x00, 0x03, 0x10, 0, 0, 0, 0}));
+  EXPECT_EQ(plugin.reports[2], (InputReport{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(plugin.reports[3], (InputReport{1, 0, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(ScenarioRunnerTest, AStallCountsPollCyclesAndSendingMoreThanTheQueueHoldsIsCut) {
+  EXPECT_TRUE(Run("stall 2\npoll 3\nstall\nstream 0\npoll\nsend 1000\nsend 0\n"));
+  EXPECT_THAT(plugin.log, ElementsAre("poll", "poll", "send 1", "poll", "poll", "send 33"));
 }
 
 TEST_F(ScenarioRunnerTest, RepeatCountsAndDeviceCommandsReachTheDriver) {
-  EXPECT_TRUE(Run("pendant absent\nstart\npoll 3\ntick 2\nstall 4\nunplug\nreplug\nother-arrives\nother-leaves\nstop\n"));
-  EXPECT_THAT(plugin.log, ElementsAre("pendants 0", "start", "poll", "poll", "poll", "tick", "tick", "stall 4", "unplug",
-                                      "replug", "other-arrives", "other-leaves", "stop"));
+  EXPECT_TRUE(Run("pendant absent\nstart\npoll 3\ntick 2\nplug\nunplug\nunplug silent\nreplug\n"
+                  "other-arrives\nother-leaves\nstop\n"));
+  EXPECT_THAT(plugin.log, ElementsAre("pendants 0", "start", "send 1", "poll", "send 1", "poll", "send 1", "poll",
+                                      "tick", "tick", "plug", "unplug", "unplug silent", "replug", "other-arrives",
+                                      "other-leaves", "stop"));
+}
+
+TEST_F(ScenarioRunnerTest, APumpingHostDeliversATimerMessageInsideEachDoButton) {
+  plugin.onPoll = {[](ScriptedHost&) { ScriptedHost::DoButton(1); },
+                   [](ScriptedHost&) { ScriptedHost::DoButton(2); ScriptedHost::DoButton(3); },
+                   [](ScriptedHost&) { ScriptedHost::DoButton(4); }};
+  EXPECT_TRUE(Run("start\npoll\npump on\npoll\npump off\npoll\n"
+                  "expect DoButton 1; DoButton 2; DoButton 3; DoButton 4\n")) << output.str();
+  EXPECT_EQ(plugin.timerMessages, 2);
 }
 
 TEST_F(ScenarioRunnerTest, ChecksTheLastReportWrittenSinceThePreviousCheck) {

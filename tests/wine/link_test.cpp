@@ -1,7 +1,8 @@
 // The pendant link of the real DLL over named-pipe pendants: discovery,
-// reports in and out, stalls, hot-plug and a device that takes no reports.
+// reports in and out, the driver's queue, hot-plug, a device that vanishes
+// or takes no reports, and the arguments of its timer, waits and
+// notification registration at the Win32 boundary.
 #include <algorithm>
-#include <cstdio>
 
 #include "tests/wine/wine_test_fixture.h"
 
@@ -9,6 +10,11 @@ namespace quenta::wine {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+bool Waited(ImportWatch& watch, DWORD timeoutMs) {
+  const auto& waits = watch.Waits();
+  return std::any_of(waits.begin(), waits.end(), [timeoutMs](const WaitCall& w) { return w.timeoutMs == timeoutMs; });
+}
 
 TEST_F(WinePluginTest, DiscoveryTakesTheFirstPendantAmongOtherDevices) {
   PipeDevice& mouse = driver->Bus().AddOther();  // enumerated before the pendants
@@ -19,8 +25,7 @@ TEST_F(WinePluginTest, DiscoveryTakesTheFirstPendantAmongOtherDevices) {
   EXPECT_EQ(pendants[1]->Clients(), 0);
   EXPECT_EQ(mouse.Clients(), 0);         // its attribute query was closed again
 
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Poll();
+  Poll(Pressed({kEStopBit}));
   EXPECT_EQ(Calls(), DoButtons({1021}));
   EXPECT_EQ(driver->TakeWritten().size(), 1u);
 }
@@ -31,8 +36,7 @@ TEST_F(WinePluginTest, ReportsCrossThePipeByteForByte) {
   host.SetDro(3, 50);  // rate jog at 50: indicator 2
   Start();
   // Bits 0-7, 29-31 and bytes 4-7 are no buttons; bit 9 with shift is the E-stop chord.
-  driver->SetReport({0xFF, 0x03, 0x00, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF});
-  driver->Poll();
+  Poll({0xFF, 0x03, 0x00, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF});
   EXPECT_EQ(Calls(), DoButtons({1021}));
   driver->Poll();
   EXPECT_TRUE(Calls().empty());
@@ -45,28 +49,68 @@ TEST_F(WinePluginTest, ReportsCrossThePipeByteForByte) {
   EXPECT_EQ(driver->TakeWritten(), (std::vector<Bytes>{{0x00, 0x04, 0x02, 0x00, 0x00}}));
 }
 
-TEST_F(WinePluginTest, AStalledReadReusesThePreviousButtons) {
+// The constants live at the Win32 boundary, where no test of the core sees them.
+TEST_F(WinePluginTest, TheTimerTheReadWaitAndTheWriteBoundHaveTheirPeriods) {
+  driver->SetPendantWrites(PipeDevice::Writes::NeverAccepted);
   Start();
-  driver->Poll();
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Stall(1);
-  driver->Poll();
-  EXPECT_TRUE(Calls().empty());  // the press is not seen yet
-  driver->Poll();
-  EXPECT_EQ(Calls(), DoButtons({1021}));  // the late report, taken whole
+  const HWND window = driver->View().PluginWindow();
+  ASSERT_EQ(driver->Watch().Timers().size(), 1u);
+  EXPECT_EQ(driver->Watch().Timers()[0].window, window);
+  EXPECT_EQ(driver->Watch().Timers()[0].id, 1u);
+  EXPECT_EQ(driver->Watch().Timers()[0].periodMs, 25u);
 
-  // Released only while the reads stall: the button still reads down, so
-  // the press that follows makes no new edge.
-  driver->SetReport(InputReport{});
-  driver->Stall(2);
-  driver->Poll();
-  driver->Poll();
-  driver->SetReport(Pressed({kEStopBit}));
+  driver->Watch().Waits().clear();
+  driver->Poll();  // no report: the first read waits, the write is bounded
+  EXPECT_TRUE(Waited(driver->Watch(), 5));
+  EXPECT_TRUE(Waited(driver->Watch(), 20));
+  for (const WaitCall& wait : driver->Watch().Waits()) EXPECT_LE(wait.timeoutMs, 20u);
+  driver->Watch().Waits().clear();
+  driver->SendReports(Pressed({kEStopBit}), 3);
+  driver->Poll();  // reports queued: the reads after the first take what is there without waiting
+  EXPECT_LE(std::count_if(driver->Watch().Waits().begin(), driver->Watch().Waits().end(),
+                          [](const WaitCall& w) { return w.timeoutMs == 5; }),
+            1);
+  EXPECT_TRUE(Waited(driver->Watch(), 0));
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+}
+
+TEST_F(WinePluginTest, TheWindowRegistersForHidNotificationsEvenWithoutAPendant) {
+  driver->SetPendantCount(0);
+  Start();
+  EXPECT_EQ(driver->Watch().HidNotificationWindow(), driver->View().PluginWindow());
+  EXPECT_EQ(driver->Watch().BadRegistrations(), 0);
+  driver->Plug();
+  Poll(Pressed({kEStopBit}));
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  driver->Stop();
+  EXPECT_EQ(driver->Watch().HidNotificationWindow(), nullptr);  // unregistered with the window
+}
+
+TEST_F(WinePluginTest, EveryQueuedReportIsActedOnInOnePollAndTheOldestAreDropped) {
+  Start();
+  driver->Poll();  // leaves a read outstanding
+  driver->SendReports(InputReport{}, 1);
+  driver->SendReports(Pressed({kEStopBit}), 1);  // pushed out of the driver's queue by the 32 after it
+  driver->SendReports(InputReport{}, 32);
+  EXPECT_EQ(driver->Pendants().front()->Queued(), 32);
   driver->Poll();
   EXPECT_TRUE(Calls().empty());
-  driver->SetReport(InputReport{});
+  EXPECT_EQ(driver->Pendants().front()->Queued(), 0);
+  driver->SendReports(Pressed({kEStopBit}), 1);
+  driver->SendReports(InputReport{}, 24);
   driver->Poll();
-  driver->SetReport(Pressed({kEStopBit}));
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  EXPECT_EQ(driver->Pendants().front()->Queued(), 0);
+  EXPECT_EQ(driver->TakeWritten().size(), 3u);  // one output report per poll
+}
+
+TEST_F(WinePluginTest, AReportAfterTheWaitCompletesTheOutstandingReadWhole) {
+  Start();
+  Poll(InputReport{});
+  driver->Poll();  // nothing comes: the read stays outstanding
+  EXPECT_TRUE(Calls().empty());
+  driver->SendReports(Pressed({kEStopBit}), 1);
+  driver->SendReports(InputReport{}, 1);
   driver->Poll();
   EXPECT_EQ(Calls(), DoButtons({1021}));
 }
@@ -77,12 +121,11 @@ TEST_F(WinePluginTest, UnplugStopsTheMachineOnceAndReplugAtTheSamePathWorks) {
   Calls();
   driver->TakeWritten();
 
-  driver->Unplug();
+  driver->Unplug(false);
   EXPECT_EQ(Calls(), DoButtons({1021}));
   EXPECT_EQ(driver->Pendants().front()->Clients(), 0);
   const int callbacksBefore = hostCallbacks;
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Poll();
+  Poll(Pressed({kEStopBit}));
   driver->Poll();
   EXPECT_EQ(hostCallbacks, callbacksBefore);  // not even GetLED
   EXPECT_TRUE(driver->TakeWritten().empty());
@@ -91,9 +134,22 @@ TEST_F(WinePluginTest, UnplugStopsTheMachineOnceAndReplugAtTheSamePathWorks) {
 
   driver->Replug();
   EXPECT_EQ(driver->Pendants().front()->Clients(), 2);
-  driver->Poll();
+  Poll(Pressed({kEStopBit}));
   EXPECT_EQ(Calls(), DoButtons({1021}));
   EXPECT_EQ(driver->TakeWritten().size(), 1u);
+}
+
+TEST_F(WinePluginTest, APendantThatVanishesSilentlyIsLostOnceAtItsFailedRead) {
+  Start();
+  driver->Poll();
+  driver->Unplug(true);
+  EXPECT_TRUE(Calls().empty());
+  driver->Poll();
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  driver->Poll();
+  EXPECT_TRUE(Calls().empty());
+  driver->Replug();
+  EXPECT_EQ(driver->Pendants().front()->Clients(), 2);
 }
 
 TEST_F(WinePluginTest, OtherDevicesComingAndGoingNeverDisturbThePendant) {
@@ -107,53 +163,51 @@ TEST_F(WinePluginTest, OtherDevicesComingAndGoingNeverDisturbThePendant) {
   driver->OtherLeaves();
   EXPECT_EQ(driver->Pendants().front()->Clients(), 2);
   EXPECT_TRUE(Calls().empty());
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Poll();
+  Poll(Pressed({kEStopBit}));
   EXPECT_EQ(Calls(), DoButtons({1021}));
   driver->TakeWritten();
   driver->Poll();
   EXPECT_EQ(driver->TakeWritten().size(), 1u);
 }
 
-TEST_F(WinePluginTest, AnArrivalWhileAReadIsOutstandingLosesNothing) {
+TEST_F(WinePluginTest, AnArrivalActsOnWhatTheOldHandleStillHolds) {
   Start();
-  driver->Poll();
-  driver->Stall(1);
   driver->Poll();  // a read is now outstanding on the old handle
+  driver->SendReports(Pressed({kEStopBit}), 1);
+  driver->SendReports(InputReport{}, 1);
   driver->OtherArrives();
+  EXPECT_EQ(Calls(), DoButtons({1021}));
   EXPECT_EQ(driver->Pendants().front()->Clients(), 2);
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Poll();
+  Poll(Pressed({kEStopBit}));
   EXPECT_EQ(Calls(), DoButtons({1021}));
 }
 
-TEST_F(WinePluginTest, APendantLaterPluggedInIsNeverSeenWithoutADiscoveryMatch) {
-  driver->SetPendantCount(0);
-  Start();
-  driver->Replug();
-  driver->SetReport(Pressed({kEStopBit}));
-  driver->Poll();
-  EXPECT_EQ(hostCallbacks, 0);
-  EXPECT_EQ(driver->Pendants().front()->Clients(), 0);
+// A host whose DoButton stops the plug-in (its own message loop closing it):
+// the running poll keeps its object, acts on no further report and writes
+// no output report.
+void (*stopPlug)() = nullptr;
+int doButtons = 0;
+void StopFromInside(short) {
+  ++doButtons;
+  stopPlug();
 }
 
-TEST_F(WinePluginTest, APendantThatNeverTakesAReportDoesNotHoldThePoll) {
-  driver->SetPendantWrites(PipeDevice::Writes::NeverAccepted);
+TEST_F(WinePluginTest, AStopPlugFromInsideAPollEndsItSafely) {
   Start();
-  driver->SetReport(Pressed({kEStopBit}));
-  LARGE_INTEGER frequency, before, after;
-  QueryPerformanceFrequency(&frequency);
-  double longestMs = 0;
-  for (int i = 0; i < 5; ++i) {
-    QueryPerformanceCounter(&before);
-    driver->Poll();
-    QueryPerformanceCounter(&after);
-    longestMs = std::max(longestMs, 1000.0 * static_cast<double>(after.QuadPart - before.QuadPart) /
-                                        static_cast<double>(frequency.QuadPart));
-  }
-  std::printf("longest poll with a pendant that takes no report: %.1f ms\n", longestMs);
-  EXPECT_LT(longestMs, 1000.0);
-  EXPECT_EQ(Calls(), DoButtons({1021}));  // reading still works
+  Poll(InputReport{});
+  driver->TakeWritten();
+  stopPlug = driver->Dll()->StopPlug;
+  doButtons = 0;
+  driver->Dll()->SetDoButton(&StopFromInside);
+  driver->SendReports(Pressed({kEStopBit}), 1);
+  driver->SendReports(InputReport{}, 1);
+  driver->SendReports(Pressed({kEStopBit}), 1);
+  driver->View().SendTimer();
+  EXPECT_EQ(doButtons, 1);
+  EXPECT_EQ(driver->View().PluginWindow(), nullptr);
+  driver->Bus().Pump();
+  EXPECT_EQ(driver->Pendants().front()->Clients(), 0);
+  EXPECT_TRUE(driver->TakeWritten().empty());
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tests/wine/pipe_device.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <deque>
 #include <utility>
 
 #include "tests/wine/fake_hid_bus.h"
@@ -11,30 +13,55 @@ namespace {
 
 constexpr int kSpareInstances = 3;  // query, read and write opens may come in one call of the plug-in
 constexpr DWORD kBufferSize = 4096;
+constexpr std::size_t kQueueReports = 32;  // the HID driver's input queue per handle
 
 }  // namespace
+
+// One report on its way to the plug-in: a write that completes when it is read.
+struct PendingReport {
+  OVERLAPPED io = {};
+  std::uint8_t bytes[8] = {};
+
+  PendingReport() { io.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+  ~PendingReport() {
+    if (io.hEvent != nullptr) CloseHandle(io.hEvent);
+  }
+  PendingReport(const PendingReport&) = delete;
+  PendingReport& operator=(const PendingReport&) = delete;
+};
 
 struct PipeDevice::Instance {
   HANDLE pipe = INVALID_HANDLE_VALUE;
   OVERLAPPED io = {};   // the pending connect, then the pending read
-  OVERLAPPED out = {};  // the pending report to the plug-in
   bool connected = false;
   bool ioPending = false;
-  bool outPending = false;
   bool isWriter = false;  // the plug-in wrote to this instance
   std::uint8_t rx[64] = {};
-  std::uint8_t tx[8] = {};
+  std::deque<std::unique_ptr<PendingReport>> queue;  // oldest first
+
+  // Takes back every report the plug-in has not read.
+  void DropQueue() {
+    for (auto& report : queue) {
+      CancelIoEx(pipe, &report->io);
+      DWORD ignored = 0;
+      GetOverlappedResult(pipe, &report->io, &ignored, TRUE);
+    }
+    queue.clear();
+  }
+  // Forgets the reports the plug-in has read; they complete in order.
+  void TrimRead() {
+    while (!queue.empty() && HasOverlappedIoCompleted(&queue.front()->io)) queue.pop_front();
+  }
 
   ~Instance() {
     if (pipe != INVALID_HANDLE_VALUE) {
+      DropQueue();
       CancelIo(pipe);
       DWORD ignored = 0;
       if (ioPending) GetOverlappedResult(pipe, &io, &ignored, TRUE);
-      if (outPending) GetOverlappedResult(pipe, &out, &ignored, TRUE);
       CloseHandle(pipe);
     }
     if (io.hEvent != nullptr) CloseHandle(io.hEvent);
-    if (out.hEvent != nullptr) CloseHandle(out.hEvent);
   }
 };
 
@@ -57,12 +84,13 @@ void PipeDevice::AddInstance() {
   // A device that never accepts a report has no buffer and is never read.
   const DWORD inBuffer = writes_ == Writes::Accepted ? kBufferSize : 0;
   auto instance = std::make_unique<Instance>();
+  // No buffer towards the plug-in: an unread report stays a pending write, so
+  // the queue is ours to count and trim.
   instance->pipe = CreateNamedPipeA(path_.c_str(), PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED,
                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, PIPE_UNLIMITED_INSTANCES,
-                                    kBufferSize, inBuffer, 0, nullptr);
+                                    0, inBuffer, 0, nullptr);
   instance->io.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  instance->out.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  if (instance->pipe == INVALID_HANDLE_VALUE || instance->io.hEvent == nullptr || instance->out.hEvent == nullptr) {
+  if (instance->pipe == INVALID_HANDLE_VALUE || instance->io.hEvent == nullptr) {
     std::fprintf(stderr, "cannot serve %s (error %lu)\n", path_.c_str(), GetLastError());
     return;
   }
@@ -105,18 +133,13 @@ void PipeDevice::StartRead(Instance& instance) {
 }
 
 void PipeDevice::Recycle(Instance& instance) {
-  if (instance.outPending) {
-    CancelIo(instance.pipe);
-    DWORD ignored = 0;
-    GetOverlappedResult(instance.pipe, &instance.out, &ignored, TRUE);
-    instance.outPending = false;
-  }
+  instance.DropQueue();
   DisconnectNamedPipe(instance.pipe);
   Listen(instance);
 }
 
 void PipeDevice::PumpInstance(Instance& instance) {
-  if (instance.outPending && HasOverlappedIoCompleted(&instance.out)) instance.outPending = false;
+  instance.TrimRead();
   if (!instance.connected) {
     if (!instance.ioPending || !HasOverlappedIoCompleted(&instance.io)) return;
     DWORD ignored = 0;
@@ -143,6 +166,7 @@ void PipeDevice::PumpInstance(Instance& instance) {
   }
   written_.emplace_back(instance.rx, instance.rx + got);
   instance.isWriter = true;
+  instance.DropQueue();  // the write handle reads nothing
   StartRead(instance);
 }
 
@@ -165,19 +189,36 @@ int PipeDevice::Clients() const {
 bool PipeDevice::SendReport(const std::array<std::uint8_t, 8>& report) {
   bool sent = false;
   for (auto& instance : instances_) {
-    // An instance still holding an unread report is not the one the plug-in reads.
-    if (!instance->connected || instance->isWriter || instance->outPending) continue;
-    std::copy(report.begin(), report.end(), instance->tx);
-    ResetEvent(instance->out.hEvent);
-    DWORD put = 0;
-    if (WriteFile(instance->pipe, instance->tx, sizeof instance->tx, &put, &instance->out)) {
-      sent = true;
-    } else if (GetLastError() == ERROR_IO_PENDING) {
-      instance->outPending = true;
-      sent = true;
-    }
+    if (!instance->connected || instance->isWriter) continue;
+    Queue(*instance, report);
+    sent = true;
   }
   return sent;
+}
+
+void PipeDevice::Queue(Instance& instance, const std::array<std::uint8_t, 8>& report) {
+  instance.TrimRead();
+  auto pending = std::make_unique<PendingReport>();
+  std::copy(report.begin(), report.end(), pending->bytes);
+  if (WriteFile(instance.pipe, pending->bytes, sizeof pending->bytes, nullptr, &pending->io)) return;  // read at once
+  if (GetLastError() != ERROR_IO_PENDING) return;  // the plug-in closed this handle
+  instance.queue.push_back(std::move(pending));
+  if (instance.queue.size() <= kQueueReports) return;
+  // The driver's queue is full: the oldest report is dropped.
+  PendingReport& oldest = *instance.queue.front();
+  CancelIoEx(instance.pipe, &oldest.io);
+  DWORD ignored = 0;
+  GetOverlappedResult(instance.pipe, &oldest.io, &ignored, TRUE);
+  instance.queue.pop_front();
+}
+
+int PipeDevice::Queued() const {
+  int queued = 0;
+  for (const auto& instance : instances_) {
+    instance->TrimRead();
+    queued += static_cast<int>(instance->queue.size());
+  }
+  return queued;
 }
 
 std::vector<std::vector<std::uint8_t>> PipeDevice::TakeWritten() {

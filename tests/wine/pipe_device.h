@@ -3,6 +3,12 @@
 // once to write; each open takes its own pipe instance, so the server keeps
 // spare listening instances and tells the roles apart by what arrives: an
 // instance the plug-in writes to is its write handle.
+//
+// Each instance models the HID driver's input queue of its handle: the pipe
+// has no buffer towards the plug-in, so a report stays a pending write until
+// the plug-in reads it (or completes an outstanding read at once); at most
+// 32 are pending, and a 33rd cancels the oldest, which the plug-in then never
+// sees. Closing either end empties the queue.
 #pragma once
 
 #include <windows.h>
@@ -40,6 +46,8 @@ class PipeDevice {
   // Queues the 8-byte input report for every open handle that has not written
   // to us; false when no such handle exists.
   bool SendReport(const std::array<std::uint8_t, 8>& report);
+  // Reports queued and not yet read, over every open handle.
+  int Queued() const;
   // Everything the plug-in wrote since the previous call, one entry per write.
   std::vector<std::vector<std::uint8_t>> TakeWritten();
 
@@ -49,6 +57,7 @@ class PipeDevice {
   void Listen(Instance& instance);
   void StartRead(Instance& instance);
   void Recycle(Instance& instance);
+  void Queue(Instance& instance, const std::array<std::uint8_t, 8>& report);
   void PumpInstance(Instance& instance);
 
   std::string path_;

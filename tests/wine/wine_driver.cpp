@@ -26,9 +26,12 @@ WineDriver::ComApartment::~ComApartment() { CoUninitialize(); }
 WineDriver::WineDriver(sim::ScriptedHost& host) : host_(host) {
   if (!dll_.Loaded() || !dll_.Missing().empty())
     throw std::runtime_error("cannot load the plug-in: missing " + dll_.Missing());
+  if (!watch_.Complete()) throw std::runtime_error("the plug-in does not import what the harness watches");
+  host_.SetTimerMessage([this] { DeliverTimer(); });
 }
 
 WineDriver::~WineDriver() {
+  host_.SetTimerMessage(nullptr);
   // The host's contract: StopPlug before the module is unloaded.
   if (started_) dll_->StopPlug();
 }
@@ -62,22 +65,42 @@ std::string WineDriver::Start(const std::string& profilePath) {
   dll_->InitControl(host_.HostBlock1(), host_.HostBlock2(), host_.HostBlock3(), view_.FrameworkObject());
   dll_->PostInitControl();
   bus_.Pump();
-  // Registration happens at a discovery match; a pendant that was there is matched.
-  registered_ = view_.PluginWindow() != nullptr && FirstPendant() != nullptr && FirstPendant()->Present();
   timerStarted_ = view_.PluginWindow() != nullptr && KillTimer(view_.PluginWindow(), kPluginPollTimer);
   return titleText;
 }
 
+// Windows sends device-interface notifications only to a window registered
+// for them; the plug-in's own window is the one that must be.
 void WineDriver::Notify(unsigned event, const std::string& path) {
-  if (registered_) view_.SendDeviceChange(event, path);
+  const HWND registered = watch_.HidNotificationWindow();
+  if (registered != nullptr && registered == view_.PluginWindow()) view_.SendDeviceChange(event, path);
   bus_.Pump();
 }
 
-void WineDriver::Unplug() {
+void WineDriver::SendReports(const InputReport& report, int count) {
+  EnsureDevices();
+  bus_.Pump();
+  for (PipeDevice* pendant : pendants_)
+    if (pendant->Present())
+      for (int i = 0; i < count; ++i) pendant->SendReport(report);
+}
+
+void WineDriver::Unplug(bool silently) {
   PipeDevice* pendant = FirstPendant();
   if (pendant == nullptr || !pendant->Present()) return;
   bus_.Unplug(*pendant);
-  Notify(DBT_DEVICEREMOVECOMPLETE, pendant->Path());
+  if (!silently) Notify(DBT_DEVICEREMOVECOMPLETE, pendant->Path());
+}
+
+void WineDriver::Plug() {
+  PipeDevice* pendant = FirstPendant();
+  if (pendant != nullptr && pendant->Present()) return;
+  PipeDevice& moved = bus_.AddPendant(pendantWrites_);
+  if (pendant == nullptr)
+    pendants_.push_back(&moved);
+  else
+    pendants_.front() = &moved;
+  Notify(DBT_DEVICEARRIVAL, moved.Path());
 }
 
 void WineDriver::Replug() {
@@ -111,16 +134,13 @@ void WineDriver::OtherLeaves() {
   Notify(DBT_DEVICEREMOVECOMPLETE, kUnservedOtherPath);
 }
 
+void WineDriver::DeliverTimer() {
+  if (started_ && timerStarted_) view_.SendTimer();
+}
+
 void WineDriver::Poll() {
-  if (!started_ || !timerStarted_ || view_.PluginWindow() == nullptr) return;
   bus_.Pump();
-  if (stalls_ > 0) {
-    --stalls_;
-  } else {
-    for (PipeDevice* pendant : pendants_)
-      if (pendant->Present()) pendant->SendReport(report_);
-  }
-  view_.SendTimer();
+  DeliverTimer();
   Collect();
 }
 

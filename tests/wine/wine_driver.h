@@ -1,7 +1,9 @@
 // The Wine runner's plug-in: the real DLL, loaded afresh for each scenario,
-// under a real HostView window, with pendants served as named pipes. The
-// scenario drives time: the plug-in's own 25 ms timer is stopped right after
-// start-up, so that only `poll` runs the cycle, as in the native runner.
+// under a real HostView window, with pendants served as named pipes and its
+// Win32 boundary watched. The scenario drives time: the plug-in's own 25 ms
+// timer is stopped right after start-up, so that only `poll` (and the host's
+// pump) runs the cycle, as in the native runner. Device notifications reach
+// the plug-in only while it is registered for them.
 #pragma once
 
 #include <memory>
@@ -10,6 +12,7 @@
 
 #include "sim/plugin_driver.h"
 #include "tests/wine/host_view.h"
+#include "tests/wine/import_watch.h"
 #include "tests/wine/pipe_device.h"
 #include "tests/wine/plugin_dll.h"
 
@@ -24,10 +27,10 @@ class WineDriver : public sim::PluginDriver {
   // Before the pendants are made: whether they take the reports written to them.
   void SetPendantWrites(PipeDevice::Writes writes) { pendantWrites_ = writes; }
   std::string Start(const std::string& profilePath) override;
-  void SetReport(const InputReport& report) override { report_ = report; }
-  void Stall(int polls) override { stalls_ += polls; }
-  void Unplug() override;
+  void SendReports(const InputReport& report, int count) override;
+  void Unplug(bool silently) override;
   void Replug() override;
+  void Plug() override;
   void OtherArrives() override;
   void OtherLeaves() override;
   void Poll() override;
@@ -39,6 +42,7 @@ class WineDriver : public sim::PluginDriver {
   // For the harness tests: what the host sees beyond the scenario language.
   PluginDll& Dll() { return dll_; }
   HostView& View() { return view_; }
+  ImportWatch& Watch() { return watch_; }
   PipeHidBus& Bus() { return bus_; }
   // The pendants made for discovery, in enumeration order.
   const std::vector<PipeDevice*>& Pendants() { return EnsureDevices(); }
@@ -52,6 +56,7 @@ class WineDriver : public sim::PluginDriver {
   PipeDevice* FirstPendant();
   void Notify(unsigned event, const std::string& path);
   void Collect();
+  void DeliverTimer();
 
   // The host's UI thread is a COM apartment; the profile store relies on it.
   struct ComApartment {
@@ -60,6 +65,7 @@ class WineDriver : public sim::PluginDriver {
   } com_;
   sim::ScriptedHost& host_;
   PluginDll dll_;
+  ImportWatch watch_{dll_.Module()};  // after the DLL: its imports are restored before it unloads
   HostView view_;
   PipeHidBus bus_;
   std::vector<PipeDevice*> pendants_;
@@ -68,10 +74,7 @@ class WineDriver : public sim::PluginDriver {
   int pendantCount_ = 1;
   PipeDevice::Writes pendantWrites_ = PipeDevice::Writes::Accepted;
   bool started_ = false;
-  bool registered_ = false;
   bool timerStarted_ = false;
-  InputReport report_{};
-  int stalls_ = 0;
   std::vector<std::vector<std::uint8_t>> written_;
 };
 

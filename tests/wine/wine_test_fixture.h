@@ -38,6 +38,11 @@ class WinePluginTest : public ::testing::Test {
   }
 
   std::string Start() { return driver->Start(profilePath); }
+  // One poll of a pendant that reports `report` once in the poll period.
+  void Poll(const InputReport& report) {
+    driver->SendReports(report, 1);
+    driver->Poll();
+  }
   std::vector<sim::HostCall> Calls() {
     host.FlushStatus();
     return host.TakeCalls();

@@ -1,0 +1,72 @@
+// The plug-in's calls across the Win32 boundary, seen from the test host.
+// A few entries of the loaded DLL's import table are pointed at recorders
+// here, which call the real functions: what SetTimer, the waits and the
+// notification registration are called with is then known exactly, without
+// timing anything. The recorders also play the HID driver's part for a
+// device that was pulled out: a pipe whose server has gone fails the plug-in's
+// reads and writes with ERROR_DEVICE_NOT_CONNECTED, as a removed HID device's
+// handle does.
+#pragma once
+
+#include <windows.h>
+
+#include <vector>
+
+namespace quenta::wine {
+
+struct TimerCall {
+  HWND window;
+  UINT_PTR id;
+  UINT periodMs;
+};
+
+struct WaitCall {
+  HANDLE handle;
+  DWORD timeoutMs;
+};
+
+class ImportWatch {
+ public:
+  // Watches `module` until destruction, which restores its imports. One at a time.
+  explicit ImportWatch(HMODULE module);
+  ~ImportWatch();
+  ImportWatch(const ImportWatch&) = delete;
+  ImportWatch& operator=(const ImportWatch&) = delete;
+
+  // Every entry could be patched (the DLL imports all the watched functions).
+  bool Complete() const { return complete_; }
+
+  // The window registered for HID device-interface notifications with the
+  // filter Windows needs (size 32, type 5, the HID class) and not
+  // unregistered since; null when there is none.
+  HWND HidNotificationWindow() const;
+  // Registrations refused for a wrong filter or flags.
+  int BadRegistrations() const { return badRegistrations_; }
+
+  const std::vector<TimerCall>& Timers() const { return timers_; }
+  // Waits with a time-out on handles, in order; cleared by the caller at will.
+  std::vector<WaitCall>& Waits() { return waits_; }
+
+ private:
+  struct Registration {
+    HDEVNOTIFY handle;
+    HWND window;
+  };
+  struct Patch {
+    void** slot;
+    void* original;
+  };
+  friend struct ImportRecorders;
+
+  void* PatchImport(const char* dll, const char* function, void* recorder);
+
+  HMODULE module_;
+  bool complete_ = true;
+  std::vector<Patch> patches_;
+  std::vector<Registration> registrations_;
+  int badRegistrations_ = 0;
+  std::vector<TimerCall> timers_;
+  std::vector<WaitCall> waits_;
+};
+
+}  // namespace quenta::wine
