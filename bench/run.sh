@@ -21,6 +21,9 @@ for kind in idle busy; do
     | tee "$out/ir.$kind"
 done
 
+echo "== polls from a change on the pendant to the host call (0: the first poll that can see it)"
+build/native/bench/quenta_poll_latency | tee "$out/latency.txt"
+
 if [ -x build/native/bench/quenta_bench_profile ]; then
   echo "== profile store on a 1 MB profile (native, pugixml)"
   build/native/bench/quenta_bench_profile | tee "$out/profile.txt"
@@ -56,12 +59,21 @@ rows = [
     ("poll cycle, idle (native)", f"{poll.get('BM_IdlePollCycle', float('nan')):.0f} ns, {ir('idle')} instructions"),
     ("poll cycle, busy (native)", f"{poll.get('BM_BusyPollCycle', float('nan')):.0f} ns, {ir('busy')} instructions"),
     ("UI thread per cycle under Wine, report ready", grab(wine, r"report ready:\s+median\s+([\d.]+ us)")),
+    ("UI thread per cycle under Wine, 25 reports queued", grab(wine, r"25 queued:\s+median\s+([\d.]+ us)")),
     ("UI thread per cycle under Wine, no report", grab(wine, r"no report:\s+median\s+([\d.]+ us)")),
     ("profile store cycle on 1 MB, native (ratio to raw read+write)", grab(prof, r"SUMMARY:\s*(.+)")),
     ("profile store cycle on 1 MB, MSXML under Wine (ratio)", grab(wprof, r"SUMMARY:\s*(.+)")),
     ("start-up, SetProName to end of PostInitControl (Wine)", grab(wine, r"start-up[^:]*:\s+([\d.]+ us)")),
     ("release DLL size (i686)", f"{size} bytes"),
 ]
+latency = {}
+for line in read("latency.txt").splitlines():
+    cells = [c.strip() for c in line.strip("|").split("|")]
+    if len(cells) == 5 and cells[0].endswith(("per poll", "change")):
+        latency[cells[0]] = cells[1:]
+rows[2:2] = [(f"polls late, press / release, pendant {pendant}",
+              f"{cells[0]} / {cells[1]} (one read per poll: {cells[2]} / {cells[3]})")
+             for pendant, cells in latency.items()]
 print()
 print("| figure | value |")
 print("|---|---|")

@@ -61,8 +61,7 @@ class OverlappedReader : public HidReader {
   HidIo Read(InputReport& report, unsigned waitMs) override {
     if (!pending_) {
       overlapped_.Offset = overlapped_.OffsetHigh = 0;
-      ResetEvent(overlapped_.hEvent);
-      DWORD got = 0;
+      DWORD got = 0;  // ReadFile resets the event itself as the read begins
       if (ReadFile(file_, buffer_, sizeof buffer_, &got, &overlapped_)) return Deliver(report, got);
       const DWORD error = GetLastError();
       if (error != ERROR_IO_PENDING) return Failed(error);
@@ -102,8 +101,7 @@ class BoundedWriter : public HidWriter {
   HidIo Write(const OutputReport& report, unsigned boundMs) override {
     std::memcpy(buffer_, report.data(), report.size());
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = event_;
-    ResetEvent(event_);
+    overlapped.hEvent = event_;  // WriteFile resets it as the write begins
     DWORD written = 0;
     if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return HidIo::Done;
     const DWORD error = GetLastError();
