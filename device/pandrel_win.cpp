@@ -37,19 +37,11 @@ std::string BroadcastInterfaceName(const void* data) {
   return std::string(name, end ? static_cast<const char*>(end) - name : room);
 }
 
-// Marks the link busy for one message; on leaving, device changes that came
-// in meanwhile are handled in order.
+// Marks the link busy while one message is handled.
 class PandrelWin::BusyScope {
  public:
   explicit BusyScope(PandrelWin& link) : link_(link) { link_.busy_ = true; }
-  ~BusyScope() {
-    while (!link_.deferred_.empty() && !link_.halted_) {
-      const DeviceChange change = link_.deferred_.front();
-      link_.deferred_.erase(link_.deferred_.begin());
-      link_.HandleDeviceChange(change);
-    }
-    link_.busy_ = false;
-  }
+  ~BusyScope() { link_.busy_ = false; }
   BusyScope(const BusyScope&) = delete;
   BusyScope& operator=(const BusyScope&) = delete;
 
@@ -84,7 +76,7 @@ bool PandrelWin::Discover() {
 }
 
 bool PandrelWin::OnDeviceChange(unsigned event, const void* data) {
-  if (event != kDeviceArrival && event != kDeviceRemoveComplete) return true;
+  if (halted_ || (event != kDeviceArrival && event != kDeviceRemoveComplete)) return true;
   // The record lives only as long as this message: keep the name, not the pointer.
   DeviceChange change{event, event == kDeviceRemoveComplete ? BroadcastInterfaceName(data) : std::string()};
   if (busy_) {
@@ -93,6 +85,7 @@ bool PandrelWin::OnDeviceChange(unsigned event, const void* data) {
   }
   BusyScope busy(*this);
   HandleDeviceChange(change);
+  HandleDeferred();
   return true;
 }
 
@@ -101,6 +94,16 @@ void PandrelWin::HandleDeviceChange(const DeviceChange& change) {
     OnArrival();
   else
     OnRemoval(change.name);
+}
+
+// Device changes that came in while a message was handled, in order; any
+// that come in meanwhile join the end.
+void PandrelWin::HandleDeferred() {
+  while (!deferred_.empty() && !halted_) {
+    const DeviceChange change = deferred_.front();
+    deferred_.erase(deferred_.begin());
+    HandleDeviceChange(change);
+  }
 }
 
 // Any HID arrival, the pendant's or another device's: the pendant's handles
@@ -176,6 +179,7 @@ void PandrelWin::OnTimer() {
   if (ActOnReports(kReadWaitMs, reportsPerPoll_) == 0 && Connected() && !halted_)
     control_.RunPoll(DecodeButtons(lastReport_));
   if (Connected() && !halted_) WriteOutputReport();
+  HandleDeferred();
 }
 
 void PandrelWin::WriteOutputReport() {

@@ -62,6 +62,7 @@ class PandrelWin {
   class BusyScope;
 
   void HandleDeviceChange(const DeviceChange& change);
+  void HandleDeferred();
   void OnArrival();
   void OnRemoval(const std::string& name);
   bool Discover();
