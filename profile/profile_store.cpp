@@ -56,6 +56,10 @@ ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
     : fileName_(ProfileName), files_(files), createDocument_(createDocument) {
   // Taken before the load: a change that slips in between only makes the save merge.
   if (!fileName_.empty()) loaded_ = files_.Snapshot(fileName_);
+  if (!fileName_.empty() && loaded_.state == FileSnapshot::State::Missing) {
+    RecoverStrayTemp();
+    loaded_ = files_.Snapshot(fileName_);
+  }
   document_ = OpenProfile(loaded_);
   reflectsFile_ = document_ != nullptr;
   if (!document_) {
@@ -116,9 +120,24 @@ std::unique_ptr<XmlDocument> ProfileStore::OpenProfile(const FileSnapshot& onDis
   return document;
 }
 
+bool ProfileStore::RecoverStrayTemp() {
+  const std::string temp = TempPathFor(fileName_);
+  const FileSnapshot stray = files_.Snapshot(temp);
+  if (stray.state == FileSnapshot::State::Missing) return true;
+  if (stray.state == FileSnapshot::State::Present) {
+    std::unique_ptr<XmlDocument> probe = createDocument_();
+    if (probe && !probe->Load(temp)) return true;  // cut off while it was written: a copy of nothing
+  }
+  return files_.Replace(temp, fileName_);
+}
+
 void ProfileStore::Save() {
   if (!document_ || fileName_.empty()) return;
-  const FileSnapshot onDisk = files_.Snapshot(fileName_);
+  FileSnapshot onDisk = files_.Snapshot(fileName_);
+  if (onDisk.state == FileSnapshot::State::Missing) {
+    if (!RecoverStrayTemp()) return;  // the last copy stays where it is
+    onDisk = files_.Snapshot(fileName_);
+  }
   XmlDocument* toSave = document_.get();
   std::unique_ptr<XmlDocument> merged;
   if (onDisk != loaded_) {
@@ -139,10 +158,14 @@ void ProfileStore::Save() {
     return;
   }
   if (files_.IsReadOnly(fileName_)) return;
+  std::string bytes;
+  if (!toSave->Serialize(bytes)) return;
   const std::string temp = TempPathFor(fileName_);
-  files_.Remove(temp);
-  if (toSave->Save(temp) && files_.Flush(temp) && files_.Replace(temp, fileName_)) return;
-  files_.Remove(temp);
+  files_.Remove(temp);  // left beside a whole profile, or cut off while it was written
+  if (files_.WriteDurably(temp, bytes) && files_.Replace(temp, fileName_)) return;
+  // A replace can fail after moving the profile away: the temp is then the
+  // only copy, and the next store puts it in place.
+  if (files_.Snapshot(fileName_).state == FileSnapshot::State::Present) files_.Remove(temp);
 }
 
 }  // namespace quenta

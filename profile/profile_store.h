@@ -41,6 +41,10 @@ class ProfileStore {
   // Each section is looked up once: a host's root can have thousands of children.
   XmlElement Section(const std::string& name, bool create);
   std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
+  // A temp file with no profile beside it is the last whole copy when a
+  // replace failed half-way: it is put in place. False when such a copy is
+  // there and could not be moved.
+  bool RecoverStrayTemp();
   void Save();
 
   std::unique_ptr<XmlDocument> document_;
