@@ -44,6 +44,11 @@ bool WriteValue(XmlDocument& document, XmlElement section, const std::string& ke
   return true;
 }
 
+// The host's DOM drops text that is only blanks, so such a key holds no value.
+bool HoldsNoValue(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 void RemoveKey(XmlDocument& document, XmlElement keyElement) {
   document.RemoveChild(document.ParentNode(keyElement), keyElement);
 }
@@ -82,7 +87,7 @@ std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int
   const XmlElement keyElement = sectionElement ? document_->SelectSingleNode(sectionElement, key) : XmlElement{};
   if (!keyElement) return fallback;
   const std::string text = document_->Text(keyElement);
-  if (text.empty()) {
+  if (HoldsNoValue(text)) {
     RemoveKey(*document_, keyElement);
     changes_.push_back({true, section, key, 0});
     return fallback;
@@ -151,7 +156,7 @@ void ProfileStore::Save() {
       }
       // A value written there since is theirs to keep.
       const XmlElement keyElement = FindKey(*merged, change.section, change.key);
-      if (keyElement && merged->Text(keyElement).empty()) RemoveKey(*merged, keyElement);
+      if (keyElement && HoldsNoValue(merged->Text(keyElement))) RemoveKey(*merged, keyElement);
     }
     toSave = merged.get();
   } else if (!reflectsFile_) {
