@@ -21,6 +21,10 @@ class ProfileStore {
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
 
+  // False when the profile is there but could not be read and parsed: reads
+  // then give their defaults, and nothing is saved unless it reads at save time.
+  bool ReadsTheProfile() const { return reflectsFile_; }
+
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   // False when nothing could be stored: no document, or a name that is not a plain XML name.
   bool SetInt(const char* section, const char* key, std::int32_t value);
