@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "plugin/lifecycle.h"
+#include "sim/counting_string_manager.h"
 #include "tests/support/profile_fixture.h"
 
 namespace quenta {
@@ -18,6 +19,18 @@ class PendantSettingsTest : public SettingsProfileFixture {
  protected:
   static void RunConfigWithoutChanges() { ConfigCore([] {}); }
 };
+
+TEST_F(PendantSettingsTest, SetProNameCreatesAMissingProfileAndStartUpAddsNoSectionToIt) {
+  sim::CountingStringManager strings;
+  SetProNameCore(strings.Make(profile_), "Quenta.dll");
+  ASSERT_TRUE(FileExists(profile_)) << "SetProName did not write the profile back";
+  EXPECT_TRUE(Has("<profile"));
+  PostInitControlCore(nullptr);
+  EXPECT_EQ(Settings.ScreenSel1, 1);
+  EXPECT_TRUE(Has("<profile"));
+  EXPECT_FALSE(Has("Quenta")) << "start-up only reads the settings";
+  EXPECT_EQ(folder_.EntryCount(), 1);
+}
 
 TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
   WriteProfile("<profile/>");
