@@ -56,8 +56,11 @@ inline void StoreCycle(const std::string& profile) {
 // The least any save of the profile costs: read it, write it back (and, to
 // match the store's durability, flush it to disk).
 inline void PlainReadWrite(const std::string& profile, const std::string& copy, bool flush) {
-  WriteBytes(copy, ReadBytes(profile));
-  if (flush) SystemFileLayer().Flush(copy);
+  if (flush) {
+    SystemFileLayer().WriteDurably(copy, ReadBytes(profile));
+  } else {
+    WriteBytes(copy, ReadBytes(profile));
+  }
 }
 
 inline void PrintSummary(double storeMs, double plainMs, double flushedMs) {

@@ -93,10 +93,10 @@ std::string ModuleFileName(HINSTANCE module) {
 
 }  // namespace
 
-INT_PTR RunPropertiesDialog(HINSTANCE module) {
+INT_PTR RunPropertiesDialog(HINSTANCE module, HWND owner) {
   DialogSession session;
   session.messageCaption = ModuleStem(ModuleFileName(module));
-  return DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_PROPERTIES), nullptr, PropertiesDialogProc,
+  return DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_PROPERTIES), owner, PropertiesDialogProc,
                          reinterpret_cast<LPARAM>(&session));
 }
 

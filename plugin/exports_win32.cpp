@@ -64,7 +64,11 @@ void PostInitControl() {
 void Update() { quenta::AdvanceHoldTicks(); }
 
 void Config() {
-  Guarded([] { quenta::ConfigCore([] { quenta::RunPropertiesDialog(quenta::ModuleInstance()); }); });
+  Guarded([] {
+    quenta::ConfigCore([] {
+      quenta::RunPropertiesDialog(quenta::ModuleInstance(), quenta::HostRootWindow(quenta::HostView));
+    });
+  });
 }
 
 void StopPlug() {

@@ -14,4 +14,10 @@ inline HWND HostViewWindow(void* hostView) {
   return *reinterpret_cast<HWND*>(static_cast<char*>(hostView) + kFrameworkWindowHandleOffset);
 }
 
+// The host's top-level window, which owns what the plug-in shows, or null.
+inline HWND HostRootWindow(void* hostView) {
+  HWND view = HostViewWindow(hostView);
+  return view != nullptr && IsWindow(view) ? GetAncestor(view, GA_ROOT) : nullptr;
+}
+
 }  // namespace quenta

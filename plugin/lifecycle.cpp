@@ -43,8 +43,18 @@ void PostInitControlCore(PandrelWin* link) {
 }
 
 void ConfigCore(const std::function<void()>& runDialog) {
+  // A second Config while the dialog is open would make a second store and
+  // dialog over the first: the open one stays the only one.
+  static bool dialogOpen = false;
+  if (dialogOpen) return;
+  struct OpenWhileHere {
+    OpenWhileHere() { dialogOpen = true; }
+    ~OpenWhileHere() { dialogOpen = false; }
+  } open;
   ProfileStore store;
-  LoadSettings(store);
+  // A profile that cannot be read holds no settings: those in use stay, and the
+  // dialog shows them.
+  if (store.ReadsTheProfile()) LoadSettings(store);
   runDialog();
   SaveSettings(store);
 }

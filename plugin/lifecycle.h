@@ -19,6 +19,7 @@ std::string ModuleStem(const std::string& modulePath);
 // `link` may be null (the window could not be made); the settings still load.
 void PostInitControlCore(PandrelWin* link);
 // runDialog shows the configuration dialog modally; its result does not matter.
+// A call made while the dialog is open returns at once.
 void ConfigCore(const std::function<void()>& runDialog);
 
 }  // namespace quenta

@@ -1,7 +1,7 @@
 // The file operations behind the profile store's crash-safe save, behind a
 // seam so that tests can make any step fail. A save writes the whole new
-// document to TempPathFor(profile), flushes it to disk and then replaces the
-// profile in one step, so the profile is always either the old or the new one.
+// document to TempPathFor(profile), durably, and then replaces the profile in
+// one step, so the profile is always either the old or the new one.
 #pragma once
 
 #include <cstdint>
@@ -46,9 +46,10 @@ class FileLayer {
   // An existing file the user or the host marked read-only.
   virtual bool IsReadOnly(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
-  // Makes the written bytes durable before they replace anything.
-  virtual bool Flush(const std::string& path) = 0;
-  // Puts source in place of target in one step (target may be missing).
+  // Creates the file afresh with these bytes, on disk before it returns true.
+  virtual bool WriteDurably(const std::string& path, const std::string& bytes) = 0;
+  // Puts source in place of target in one step (target may be missing). A
+  // failure can leave target gone from its name with source still whole.
   virtual bool Replace(const std::string& source, const std::string& target) = 0;
 };
 

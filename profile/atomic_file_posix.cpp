@@ -33,11 +33,18 @@ class PosixFileLayer final : public FileLayer {
 
   bool Remove(const std::string& path) override { return unlink(path.c_str()) == 0; }
 
-  bool Flush(const std::string& path) override {
-    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  bool WriteDurably(const std::string& path, const std::string& bytes) override {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    const bool synced = fsync(fd) == 0;
-    return close(fd) == 0 && synced;
+    bool written = true;
+    for (std::size_t at = 0; written && at < bytes.size();) {
+      const ssize_t put = write(fd, bytes.data() + at, bytes.size() - at);
+      if (put < 0 && errno == EINTR) continue;
+      written = put > 0;
+      if (written) at += static_cast<std::size_t>(put);
+    }
+    written = written && fsync(fd) == 0;
+    return close(fd) == 0 && written;
   }
 
   bool Replace(const std::string& source, const std::string& target) override {

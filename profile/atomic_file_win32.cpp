@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "profile/ansi_text_win32.h"
-#include "profile/atomic_file.h"
+#include "profile/atomic_file_win32.h"
 
 namespace quenta {
 
@@ -22,10 +22,31 @@ class HandleCloser {
   HANDLE handle_;
 };
 
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Antivirus, indexers and the host itself open the profile and the temp file
+// briefly; a save that meets one of them tries again a little later.
+bool IsPassing(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+         error == ERROR_UNABLE_TO_REMOVE_REPLACED;
+}
+
+constexpr int kTries = 5;
+// 100 ms in all: the save runs on the host's UI thread.
+constexpr DWORD kPauses[kTries - 1] = {10, 20, 30, 40};
+
+template <typename Call>
+DWORD Retried(SaveCalls& calls, Call call) {
+  DWORD error = call();
+  for (int pause = 0; IsPassing(error) && pause < kTries - 1; ++pause) {
+    calls.Pause(kPauses[pause]);
+    error = call();
+  }
+  return error;
+}
 
 class Win32FileLayer final : public FileLayer {
  public:
+  explicit Win32FileLayer(SaveCalls& calls) : calls_(calls) {}
+
   FileSnapshot Snapshot(const std::string& path) override {
     FileSnapshot snapshot;
     // Share everything: the host may hold the profile open while we look.
@@ -44,31 +65,53 @@ class Win32FileLayer final : public FileLayer {
   }
 
   bool IsReadOnly(const std::string& path) override {
-    const DWORD attributes = GetFileAttributesW(WideFromAnsi(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    DWORD attributes = 0;
+    return calls_.Attributes(WideFromAnsi(path), attributes) == ERROR_SUCCESS &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   }
 
-  bool Remove(const std::string& path) override { return DeleteFileW(WideFromAnsi(path).c_str()) != 0; }
+  bool Remove(const std::string& path) override {
+    const std::wstring wide = WideFromAnsi(path);
+    return Retried(calls_, [&] { return calls_.Delete(wide); }) == ERROR_SUCCESS;
+  }
 
-  bool Flush(const std::string& path) override {
-    const HANDLE file =
-        CreateFileW(WideFromAnsi(path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    HandleCloser closer(file);
-    return FlushFileBuffers(file) != 0;
+  bool WriteDurably(const std::string& path, const std::string& bytes) override {
+    const std::wstring wide = WideFromAnsi(path);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (Retried(calls_, [&] { return calls_.Create(wide, file); }) != ERROR_SUCCESS) return false;
+    constexpr std::size_t kChunk = 1 << 20;
+    DWORD error = ERROR_SUCCESS;
+    for (std::size_t at = 0; error == ERROR_SUCCESS && at < bytes.size(); at += kChunk) {
+      const std::size_t size = bytes.size() - at < kChunk ? bytes.size() - at : kChunk;
+      error = calls_.Write(file, bytes.data() + at, static_cast<DWORD>(size));
+    }
+    if (error == ERROR_SUCCESS) error = calls_.Flush(file);
+    const DWORD closed = calls_.Close(file);
+    return error == ERROR_SUCCESS && closed == ERROR_SUCCESS;
   }
 
   bool Replace(const std::string& source, const std::string& target) override {
     const std::wstring from = WideFromAnsi(source);
     const std::wstring to = WideFromAnsi(target);
-    // ReplaceFileW keeps the profile's attributes and security; it needs an existing target.
-    if (Exists(to)) {
-      return ReplaceFileW(to.c_str(), from.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-    }
-    return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return Retried(calls_, [&] { return PutInPlace(from, to); }) == ERROR_SUCCESS;
   }
 
  private:
+  // ReplaceFileW keeps the profile's attributes and security; it needs an existing target.
+  DWORD PutInPlace(const std::wstring& from, const std::wstring& to) {
+    DWORD attributes = 0;
+    if (calls_.Attributes(to, attributes) != ERROR_FILE_NOT_FOUND) {
+      const DWORD error = calls_.Replace(to, from);
+      // 1176 and 1177 leave the profile gone from its name (1177 keeps it
+      // under another one) and the temp whole; so does a profile that vanished
+      // since the look-up. The temp then takes the free name.
+      if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
+          error != ERROR_FILE_NOT_FOUND)
+        return error;
+    }
+    return calls_.Move(from, to);
+  }
+
   static bool ReadInto(HANDLE file, FileSnapshot& snapshot) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
@@ -86,12 +129,52 @@ class Win32FileLayer final : public FileLayer {
     snapshot.hash = hash.Value();
     return true;
   }
+
+  SaveCalls& calls_;
 };
+
+DWORD ErrorUnless(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : GetLastError(); }
 
 }  // namespace
 
+DWORD SaveCalls::Attributes(const std::wstring& path, DWORD& attributes) {
+  attributes = GetFileAttributesW(path.c_str());
+  return ErrorUnless(attributes != INVALID_FILE_ATTRIBUTES);
+}
+
+DWORD SaveCalls::Delete(const std::wstring& path) { return ErrorUnless(DeleteFileW(path.c_str())); }
+
+DWORD SaveCalls::Create(const std::wstring& path, HANDLE& file) {
+  file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ErrorUnless(file != INVALID_HANDLE_VALUE);
+}
+
+DWORD SaveCalls::Write(HANDLE file, const char* data, DWORD size) {
+  DWORD put = 0;
+  if (!WriteFile(file, data, size, &put, nullptr)) return GetLastError();
+  return put == size ? ERROR_SUCCESS : ERROR_HANDLE_DISK_FULL;
+}
+
+DWORD SaveCalls::Flush(HANDLE file) { return ErrorUnless(FlushFileBuffers(file)); }
+
+DWORD SaveCalls::Close(HANDLE file) { return ErrorUnless(CloseHandle(file)); }
+
+DWORD SaveCalls::Replace(const std::wstring& replaced, const std::wstring& replacement) {
+  return ErrorUnless(ReplaceFileW(replaced.c_str(), replacement.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                  nullptr, nullptr));
+}
+
+DWORD SaveCalls::Move(const std::wstring& from, const std::wstring& to) {
+  return ErrorUnless(MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH));
+}
+
+void SaveCalls::Pause(DWORD milliseconds) { Sleep(milliseconds); }
+
+std::unique_ptr<FileLayer> MakeWin32FileLayer(SaveCalls& calls) { return std::make_unique<Win32FileLayer>(calls); }
+
 FileLayer& SystemFileLayer() {
-  static Win32FileLayer layer;
+  static SaveCalls calls;
+  static Win32FileLayer layer(calls);
   return layer;
 }
 

@@ -44,6 +44,11 @@ bool WriteValue(XmlDocument& document, XmlElement section, const std::string& ke
   return true;
 }
 
+// The host's DOM drops text that is only blanks, so such a key holds no value.
+bool HoldsNoValue(const std::string& text) {
+  return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
 void RemoveKey(XmlDocument& document, XmlElement keyElement) {
   document.RemoveChild(document.ParentNode(keyElement), keyElement);
 }
@@ -56,6 +61,10 @@ ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
     : fileName_(ProfileName), files_(files), createDocument_(createDocument) {
   // Taken before the load: a change that slips in between only makes the save merge.
   if (!fileName_.empty()) loaded_ = files_.Snapshot(fileName_);
+  if (!fileName_.empty() && loaded_.state == FileSnapshot::State::Missing) {
+    RecoverStrayTemp();
+    loaded_ = files_.Snapshot(fileName_);
+  }
   document_ = OpenProfile(loaded_);
   reflectsFile_ = document_ != nullptr;
   if (!document_) {
@@ -78,7 +87,7 @@ std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int
   const XmlElement keyElement = sectionElement ? document_->SelectSingleNode(sectionElement, key) : XmlElement{};
   if (!keyElement) return fallback;
   const std::string text = document_->Text(keyElement);
-  if (text.empty()) {
+  if (HoldsNoValue(text)) {
     RemoveKey(*document_, keyElement);
     changes_.push_back({true, section, key, 0});
     return fallback;
@@ -116,9 +125,24 @@ std::unique_ptr<XmlDocument> ProfileStore::OpenProfile(const FileSnapshot& onDis
   return document;
 }
 
+bool ProfileStore::RecoverStrayTemp() {
+  const std::string temp = TempPathFor(fileName_);
+  const FileSnapshot stray = files_.Snapshot(temp);
+  if (stray.state == FileSnapshot::State::Missing) return true;
+  if (stray.state == FileSnapshot::State::Present) {
+    std::unique_ptr<XmlDocument> probe = createDocument_();
+    if (probe && !probe->Load(temp)) return true;  // cut off while it was written: a copy of nothing
+  }
+  return files_.Replace(temp, fileName_);
+}
+
 void ProfileStore::Save() {
   if (!document_ || fileName_.empty()) return;
-  const FileSnapshot onDisk = files_.Snapshot(fileName_);
+  FileSnapshot onDisk = files_.Snapshot(fileName_);
+  if (onDisk.state == FileSnapshot::State::Missing) {
+    if (!RecoverStrayTemp()) return;  // the last copy stays where it is
+    onDisk = files_.Snapshot(fileName_);
+  }
   XmlDocument* toSave = document_.get();
   std::unique_ptr<XmlDocument> merged;
   if (onDisk != loaded_) {
@@ -132,17 +156,21 @@ void ProfileStore::Save() {
       }
       // A value written there since is theirs to keep.
       const XmlElement keyElement = FindKey(*merged, change.section, change.key);
-      if (keyElement && merged->Text(keyElement).empty()) RemoveKey(*merged, keyElement);
+      if (keyElement && HoldsNoValue(merged->Text(keyElement))) RemoveKey(*merged, keyElement);
     }
     toSave = merged.get();
   } else if (!reflectsFile_) {
     return;
   }
   if (files_.IsReadOnly(fileName_)) return;
+  std::string bytes;
+  if (!toSave->Serialize(bytes)) return;
   const std::string temp = TempPathFor(fileName_);
-  files_.Remove(temp);
-  if (toSave->Save(temp) && files_.Flush(temp) && files_.Replace(temp, fileName_)) return;
-  files_.Remove(temp);
+  files_.Remove(temp);  // left beside a whole profile, or cut off while it was written
+  if (files_.WriteDurably(temp, bytes) && files_.Replace(temp, fileName_)) return;
+  // A replace can fail after moving the profile away: the temp is then the
+  // only copy, and the next store puts it in place.
+  if (files_.Snapshot(fileName_).state == FileSnapshot::State::Present) files_.Remove(temp);
 }
 
 }  // namespace quenta

@@ -21,6 +21,10 @@ class ProfileStore {
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
 
+  // False when the profile is there but could not be read and parsed: reads
+  // then give their defaults, and nothing is saved unless it reads at save time.
+  bool ReadsTheProfile() const { return reflectsFile_; }
+
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   // False when nothing could be stored: no document, or a name that is not a plain XML name.
   bool SetInt(const char* section, const char* key, std::int32_t value);
@@ -41,6 +45,10 @@ class ProfileStore {
   // Each section is looked up once: a host's root can have thousands of children.
   XmlElement Section(const std::string& name, bool create);
   std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
+  // A temp file with no profile beside it is the last whole copy when a
+  // replace failed half-way: it is put in place. False when such a copy is
+  // there and could not be moved.
+  bool RecoverStrayTemp();
   void Save();
 
   std::unique_ptr<XmlDocument> document_;

@@ -35,8 +35,8 @@ class XmlDocument {
   virtual void SetText(XmlElement element, const std::string& text) = 0;
   virtual XmlElement ParentNode(XmlElement element) = 0;
   virtual void RemoveChild(XmlElement parent, XmlElement child) = 0;
-  // Writes the whole document to the file, in the encoding it was loaded in.
-  virtual bool Save(const std::string& fileName) = 0;
+  // The whole document as the bytes of its file, in the encoding it was loaded in.
+  virtual bool Serialize(std::string& bytes) = 0;
 };
 
 // Null when the platform cannot create a document object.

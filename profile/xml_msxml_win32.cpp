@@ -101,15 +101,6 @@ ComRef<IStream> OpenFileStream(const std::string& fileName) {
   return owned;
 }
 
-// A file name as the DOM takes it to save; the variant borrows the string.
-VARIANT FileNameVariant(const Bstr& name) {
-  VARIANT variant;
-  VariantInit(&variant);
-  variant.vt = VT_BSTR;
-  variant.bstrVal = name.Get();
-  return variant;
-}
-
 class MsxmlDocument final : public XmlDocument {
  public:
   explicit MsxmlDocument(IXMLDOMDocument* document) : document_(document) {}
@@ -181,9 +172,25 @@ class MsxmlDocument final : public XmlDocument {
     if (Node(parent) != nullptr && Node(child) != nullptr) Node(parent)->removeChild(Node(child), removed.Out());
   }
 
-  bool Save(const std::string& fileName) override {
-    const Bstr name(fileName);
-    return document_->save(FileNameVariant(name)) == S_OK;
+  bool Serialize(std::string& bytes) override {
+    IStream* created = nullptr;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &created))) return false;
+    ComRef<IStream> stream(created);
+    VARIANT target;
+    VariantInit(&target);
+    target.vt = VT_UNKNOWN;
+    target.punkVal = stream.Get();
+    STATSTG status;
+    HGLOBAL memory = nullptr;
+    if (document_->save(target) != S_OK || FAILED(stream->Stat(&status, STATFLAG_NONAME)) ||
+        FAILED(GetHGlobalFromStream(stream.Get(), &memory))) {
+      return false;
+    }
+    const auto* data = static_cast<const char*>(GlobalLock(memory));
+    if (data == nullptr) return false;
+    bytes.assign(data, static_cast<std::size_t>(status.cbSize.QuadPart));
+    GlobalUnlock(memory);
+    return true;
   }
 
  private:

@@ -105,6 +105,12 @@ void RemoveSubtree(pugi::xml_node parent, pugi::xml_node subtree) {
   parent.remove_child(subtree);
 }
 
+struct StringWriter : pugi::xml_writer {
+  explicit StringWriter(std::string& out) : bytes(out) {}
+  void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
+  std::string& bytes;
+};
+
 class PugiDocument final : public XmlDocument {
  public:
   bool Load(const std::string& fileName) override {
@@ -174,17 +180,14 @@ class PugiDocument final : public XmlDocument {
     RemoveSubtree(Node(parent), node);
   }
 
-  bool Save(const std::string& fileName) override {
-    std::FILE* file = std::fopen(fileName.c_str(), "wb");
-    if (file == nullptr) return false;
+  bool Serialize(std::string& bytes) override {
     // A profile read from disk keeps its own layout; a new one is indented.
     unsigned flags = loaded_ ? pugi::format_raw : pugi::format_default;
     if (byteOrderMark_) flags |= pugi::format_write_bom;
-    pugi::xml_writer_file writer(file);
+    StringWriter writer{bytes};
+    bytes.clear();
     document_.save(writer, "  ", flags, encoding_);
-    bool ok = std::ferror(file) == 0;
-    ok = std::fflush(file) == 0 && ok;
-    return std::fclose(file) == 0 && ok;
+    return true;
   }
 
  private:

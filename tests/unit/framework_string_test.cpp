@@ -2,51 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <set>
+#include <atomic>
+#include <thread>
 
 #include "plugin/lifecycle.h"
+#include "sim/counting_string_manager.h"
 
 namespace quenta {
 namespace {
 
-// A string manager like the host's: counts what it hands out and takes back.
-class CountingManager : public StringManager {
- public:
-  StringData* Allocate(int allocLength, int charSize) override {
-    auto* data = static_cast<StringData*>(std::calloc(1, sizeof(StringData) + (allocLength + 1) * charSize));
-    data->manager = this;
-    data->allocLength = allocLength;
-    data->refs = 1;
-    live.insert(data);
-    ++allocations;
-    return data;
-  }
-  void Free(StringData* data) override {
-    EXPECT_EQ(live.erase(data), 1u) << "freed a buffer that is not live";
-    ++frees;
-    std::free(data);
-  }
-  StringData* Reallocate(StringData*, int, int) override { return nullptr; }
-  StringData* GetNilString() override { return nullptr; }
-  StringManager* Clone() override { return this; }
+using sim::CountingStringManager;
 
-  FrameworkString Make(const char* text) {
-    StringData* data = Allocate(static_cast<int>(std::strlen(text)), 1);
-    std::memcpy(data->chars(), text, std::strlen(text) + 1);
-    data->dataLength = static_cast<int>(std::strlen(text));
-    return FrameworkString{data->chars()};
-  }
-
-  std::set<StringData*> live;
-  int allocations = 0;
-  int frees = 0;
-};
+// What the host's own string code does to a count: interlocked.
+void HostAddsReference(StringData* data) { __atomic_add_fetch(&data->refs, 1, __ATOMIC_ACQ_REL); }
+void HostDropsReference(StringData* data) { __atomic_sub_fetch(&data->refs, 1, __ATOMIC_ACQ_REL); }
 
 TEST(FrameworkString, ReleaseFreesOnlyAtTheLastReferenceAndNeverALockedBuffer) {
-  CountingManager manager;
+  CountingStringManager manager;
   FrameworkString shared = manager.Make("abc");
   StringData::FromChars(shared.chars)->refs = 2;
   FrameworkString other = shared;
@@ -62,10 +34,65 @@ TEST(FrameworkString, ReleaseFreesOnlyAtTheLastReferenceAndNeverALockedBuffer) {
   ReleaseFrameworkString(locked);
   EXPECT_EQ(manager.frees, 1);
   manager.Free(lockedData);
+  EXPECT_EQ(manager.badFrees, 0);
+}
+
+TEST(FrameworkString, ALockedBufferTooShortForTheTextIsNeitherReallocatedNorReleased) {
+  CountingStringManager manager;
+  FrameworkString status = manager.Make("ab");
+  StringData* locked = StringData::FromChars(status.chars);
+  locked->refs = -1;
+  ASSERT_TRUE(AssignFrameworkString(status, " OEM Function #1 executed. "));
+  EXPECT_NE(StringData::FromChars(status.chars), locked);
+  EXPECT_EQ(FrameworkStringText(status), " OEM Function #1 executed. ");
+  EXPECT_EQ(locked->refs, -1);
+  EXPECT_STREQ(locked->chars(), "ab");
+  EXPECT_EQ(manager.frees, 0);
+  EXPECT_EQ(manager.Live(), 2);
+  ReleaseFrameworkString(status);
+  EXPECT_EQ(manager.frees, 1);
+}
+
+// The host copies and drops the string on another thread while the plug-in
+// releases the copies it was handed: no change of either side may be lost.
+// A lost change needs both threads on a core at once, so the test runs in
+// batches until one shows or the last batch is done.
+TEST(FrameworkString, ReleasesLoseNoCountChangeOfTheHostsOtherThreads) {
+  CountingStringManager manager;
+  FrameworkString held = manager.Make("status");
+  StringData* data = StringData::FromChars(held.chars);
+  // Far from zero, so that a lost change shows in the count instead of freeing the buffer.
+  constexpr std::int32_t kHeld = 1 << 24;
+  constexpr int kBatches = 50;
+  constexpr int kRounds = 500000;
+  data->refs = kHeld;
+  for (int batch = 0; batch < kBatches && data->refs == kHeld; ++batch) {
+    std::atomic<bool> go{false};
+    std::thread host([&] {
+      while (!go.load()) {
+      }
+      for (int round = 0; round < kRounds; ++round) {
+        HostAddsReference(data);
+        HostDropsReference(data);
+      }
+    });
+    go = true;
+    for (int round = 0; round < kRounds; ++round) {
+      HostAddsReference(data);  // a copy handed to the plug-in
+      FrameworkString copy{held.chars};
+      ReleaseFrameworkString(copy);
+    }
+    host.join();
+  }
+  EXPECT_EQ(data->refs, kHeld);
+  EXPECT_EQ(manager.frees, 0);
+  data->refs = 1;
+  ReleaseFrameworkString(held);
+  EXPECT_EQ(manager.frees, 1);
 }
 
 TEST(FrameworkString, AssignWritesInPlaceWhenItFitsAndReallocatesWhenSharedOrShort) {
-  CountingManager manager;
+  CountingStringManager manager;
   FrameworkString status = manager.Make("a long status text");
   char* const original = status.chars;
 
@@ -89,7 +116,8 @@ TEST(FrameworkString, AssignWritesInPlaceWhenItFitsAndReallocatesWhenSharedOrSho
 
   ReleaseFrameworkString(hostCopy);
   ReleaseFrameworkString(status);
-  EXPECT_TRUE(manager.live.empty());
+  EXPECT_EQ(manager.Live(), 0);
+  EXPECT_EQ(manager.badFrees, 0);
 }
 
 TEST(Title, IsTheModuleStemFollowedByTheFixedTail) {
@@ -98,7 +126,7 @@ TEST(Title, IsTheModuleStemFollowedByTheFixedTail) {
   EXPECT_EQ(ModuleStem("/opt/x.y/Pendant.v2.dll"), "Pendant.v2");
   EXPECT_EQ(ModuleStem("NoExtension"), "NoExtension");
 
-  CountingManager manager;
+  CountingStringManager manager;
   const char* first = SetProNameCore(manager.Make(""), "C:\\Travix\\PlugIns\\Quenta.dll");
   EXPECT_STREQ(first, "Quenta Pendant --Orbelin Ver 1.0");
   const char* second = SetProNameCore(manager.Make(""), "D:\\Other.dll");

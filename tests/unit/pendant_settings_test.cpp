@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "plugin/lifecycle.h"
+#include "sim/counting_string_manager.h"
 #include "tests/support/profile_fixture.h"
 
 namespace quenta {
@@ -16,6 +19,18 @@ class PendantSettingsTest : public SettingsProfileFixture {
  protected:
   static void RunConfigWithoutChanges() { ConfigCore([] {}); }
 };
+
+TEST_F(PendantSettingsTest, SetProNameCreatesAMissingProfileAndStartUpAddsNoSectionToIt) {
+  sim::CountingStringManager strings;
+  SetProNameCore(strings.Make(profile_), "Quenta.dll");
+  ASSERT_TRUE(FileExists(profile_)) << "SetProName did not write the profile back";
+  EXPECT_TRUE(Has("<profile"));
+  PostInitControlCore(nullptr);
+  EXPECT_EQ(Settings.ScreenSel1, 1);
+  EXPECT_TRUE(Has("<profile"));
+  EXPECT_FALSE(Has("Quenta")) << "start-up only reads the settings";
+  EXPECT_EQ(folder_.EntryCount(), 1);
+}
 
 TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
   WriteProfile("<profile/>");
@@ -98,6 +113,48 @@ TEST_F(PendantSettingsTest, ChangesInMemoryReachTheProfileAtTheEndOfConfig) {
   EXPECT_EQ(KeyText("Quenta_M2_Pendant", "OEM3"), "-32768");
   EXPECT_EQ(KeyText("Quenta_M2_Pendant", "ScreenSel1"), "-1");
   EXPECT_EQ(KeyText("Quenta_M2_Pendant", "Zreverse"), "1");
+}
+
+// The host rewrites its profile: half-way through, the file does not parse.
+constexpr char kHalfWritten[] = "<profile><Quenta_M2_Pendant><Macro1>40</Macro1>";
+
+TEST_F(PendantSettingsTest, AProfileThatCannotBeReadAtConfigKeepsTheSettingsInUseAndIsNotWritten) {
+  WriteProfile("<profile><Quenta_M2_Pendant><Macro1>12</Macro1></Quenta_M2_Pendant></profile>");
+  RunConfigWithoutChanges();
+  WriteProfile(kHalfWritten);
+  PendantSettings shown;
+  ConfigCore([&] { shown = Settings; });
+  EXPECT_EQ(shown.Macro1, 12);
+  EXPECT_EQ(shown.ScreenSel2, 2);
+  EXPECT_EQ(Settings.Macro1, 12);
+  EXPECT_EQ(SavedProfile(), kHalfWritten);
+}
+
+TEST_F(PendantSettingsTest, AProfileReadableAgainAtTheSaveGetsAllSeventeenSettingsInUse) {
+  WriteProfile("<profile><Quenta_M2_Pendant><Macro1>12</Macro1></Quenta_M2_Pendant></profile>");
+  RunConfigWithoutChanges();
+  WriteProfile(kHalfWritten);
+  ConfigCore([&] { WriteProfile("<profile><Host>new</Host></profile>"); });
+  EXPECT_EQ(KeyText(kPendantSection, "Macro1"), "12");
+  for (const char* key : kPendantKeys) EXPECT_TRUE(KeyText(kPendantSection, key)) << key;
+  EXPECT_EQ(KeyText(kFunctionKeySection, "BUTTON2"), "0");
+  EXPECT_TRUE(Has("<Host>new</Host>"));
+}
+
+TEST_F(PendantSettingsTest, AConfigCalledWhileTheDialogIsOpenReturnsAtOnce) {
+  WriteProfile("<profile/>");
+  int dialogs = 0;
+  ConfigCore([&] {
+    ++dialogs;
+    WriteProfile("<profile><Host>meanwhile</Host></profile>");
+    ConfigCore([&] { ++dialogs; });
+    EXPECT_EQ(SavedProfile(), "<profile><Host>meanwhile</Host></profile>") << "the second Config saved";
+  });
+  EXPECT_EQ(dialogs, 1);
+  // Closed, even by an exception: the next Config opens its dialog.
+  EXPECT_THROW(ConfigCore([] { throw std::runtime_error("dialog failed"); }), std::runtime_error);
+  ConfigCore([&] { ++dialogs; });
+  EXPECT_EQ(dialogs, 2);
 }
 
 }  // namespace

@@ -13,23 +13,28 @@ namespace {
 // The real file layer, with one step made to fail on cue.
 class FlakyFiles : public FileLayer {
  public:
-  enum class Step { None, Flush, Replace };
+  enum class Step { None, Write, Replace, ReplaceAfterMovingTheTargetAway };
   Step failAt = Step::None;
   int replaces = 0;
+  int removalsOfTheOnlyCopy = 0;  // the temp removed while no profile stood beside it
 
   FileSnapshot Snapshot(const std::string& path) override { return SystemFileLayer().Snapshot(path); }
   bool IsReadOnly(const std::string& path) override { return SystemFileLayer().IsReadOnly(path); }
-  bool Remove(const std::string& path) override { return SystemFileLayer().Remove(path); }
-  bool Flush(const std::string& path) override {
-    if (failAt != Step::Flush) return SystemFileLayer().Flush(path);
+  bool Remove(const std::string& path) override {
+    const std::string profile = path.substr(0, path.size() - (TempPathFor("").size()));
+    if (path == TempPathFor(profile) && !FileExists(profile) && FileExists(path)) ++removalsOfTheOnlyCopy;
+    return SystemFileLayer().Remove(path);
+  }
+  bool WriteDurably(const std::string& path, const std::string& bytes) override {
+    if (failAt != Step::Write) return SystemFileLayer().WriteDurably(path, bytes);
     // The disk filled up half-way through the new document.
-    const std::string written = ReadFile(path);
-    WriteFile(path, written.substr(0, written.size() / 2));
+    WriteFile(path, bytes.substr(0, bytes.size() / 2));
     return false;
   }
   bool Replace(const std::string& source, const std::string& target) override {
     ++replaces;
-    return failAt != Step::Replace && SystemFileLayer().Replace(source, target);
+    if (failAt == Step::ReplaceAfterMovingTheTargetAway) SystemFileLayer().Remove(target);
+    return failAt == Step::None && SystemFileLayer().Replace(source, target);
   }
 };
 
@@ -92,7 +97,7 @@ TEST_F(ProfileSaveTest, AMissingFolderOrNoNameCreatesNothing) {
 }
 
 TEST_F(ProfileSaveTest, AFailedStepKeepsTheOldProfileAndLeavesNoTempFile) {
-  for (FlakyFiles::Step step : {FlakyFiles::Step::Flush, FlakyFiles::Step::Replace}) {
+  for (FlakyFiles::Step step : {FlakyFiles::Step::Write, FlakyFiles::Step::Replace}) {
     WriteProfile("<profile><Host>keep</Host><S><K>1</K></S></profile>");
     files_.failAt = step;
     ExpectProfileUntouchedBy(files_, 1);
@@ -110,6 +115,67 @@ TEST_F(ProfileSaveTest, ATempFileLeftByACrashIsClearedAtTheNextSave) {
   EXPECT_EQ(KeyText("S", "K"), "2");
   EXPECT_FALSE(FileExists(TempPathFor(profile_)));
   EXPECT_EQ(folder_.EntryCount(), 1);
+}
+
+// A replace that moved the profile away and then failed leaves the new
+// profile in the temp file alone: it is kept, and the next store puts it in place.
+TEST_F(ProfileSaveTest, ATempThatIsTheOnlyCopyIsKeptAndPutInPlaceAtTheNextStart) {
+  WriteProfile("<profile><Host>keep</Host><S><K>1</K></S></profile>");
+  files_.failAt = FlakyFiles::Step::ReplaceAfterMovingTheTargetAway;
+  {
+    TestStore store(files_);
+    store.SetInt("S", "K", 2);
+  }
+  EXPECT_FALSE(FileExists(profile_));
+  EXPECT_NE(ReadFile(TempPathFor(profile_)).find("<K>2</K>"), std::string::npos);
+  EXPECT_EQ(files_.removalsOfTheOnlyCopy, 0);
+
+  files_.failAt = FlakyFiles::Step::None;
+  {
+    TestStore store(files_);
+    EXPECT_EQ(store.GetInt("S", "K", 0), 2);
+  }
+  EXPECT_EQ(KeyText("S", "K"), "2");
+  EXPECT_TRUE(Has("<Host>keep</Host>"));
+  EXPECT_EQ(folder_.EntryCount(), 1);
+  EXPECT_EQ(files_.removalsOfTheOnlyCopy, 0);
+}
+
+TEST_F(ProfileSaveTest, AStrayTempThatCannotBeMovedIsNeitherRemovedNorWrittenOver) {
+  const std::string lastCopy = "<profile><Host>keep</Host><S><K>3</K></S></profile>";
+  WriteFile(TempPathFor(profile_), lastCopy);
+  files_.failAt = FlakyFiles::Step::Replace;
+  {
+    TestStore store(files_);
+    store.SetInt("S", "K", 4);
+  }
+  EXPECT_FALSE(FileExists(profile_));
+  EXPECT_EQ(ReadFile(TempPathFor(profile_)), lastCopy);
+  EXPECT_EQ(files_.removalsOfTheOnlyCopy, 0);
+}
+
+TEST_F(ProfileSaveTest, AStrayTempCutOffWhileWrittenIsNoCopyAndMakesWayForAFreshProfile) {
+  WriteFile(TempPathFor(profile_), "<profile><S><K>3</K>");
+  {
+    ProfileStore store;
+    EXPECT_EQ(store.GetInt("S", "K", 9), 9);
+    store.SetInt("S", "K", 4);
+  }
+  EXPECT_EQ(KeyText("S", "K"), "4");
+  EXPECT_EQ(folder_.EntryCount(), 1);
+}
+
+TEST_F(ProfileSaveTest, AProfileNameIsAFileNameNotAnAddress) {
+  for (const std::string name : {"Mill #2.xml", "Mill%20A.xml", "Mill;x=1.xml"}) {
+    ProfileName = folder_.File(name);
+    WriteFile(ProfileName, "<profile/>");
+    {
+      ProfileStore store;
+      store.SetInt("S", "K", 5);
+    }
+    EXPECT_NE(ReadFile(folder_.File(name)).find("<K>5</K>"), std::string::npos) << name;
+  }
+  EXPECT_EQ(folder_.EntryCount(), 3);
 }
 
 TEST_F(ProfileSaveTest, AStoreRewritesTheProfileEvenWithoutCalls) {

@@ -73,6 +73,20 @@ TEST_F(ProfileStoreTest, AnEmptyKeyReadsAsTheDefaultAndIsGoneAfterTheSave) {
   EXPECT_EQ(KeyText("S", "D"), "");  // never read, so never removed
 }
 
+TEST_F(ProfileStoreTest, AKeyOfBlanksOnlyIsEmptyWhileTheHostsOtherBlanksStay) {
+  WriteProfile("<profile>\n  <Host> x </Host>\n  <S><A> </A><B>\t\r\n </B><C> 7 </C></S>\n</profile>\n");
+  {
+    ProfileStore store;
+    EXPECT_EQ(store.GetInt("S", "A", 4), 4);
+    EXPECT_EQ(store.GetInt("S", "B", 5), 5);
+    EXPECT_EQ(store.GetInt("S", "C", 0), 7);
+  }
+  EXPECT_EQ(KeyText("S", "A"), std::nullopt);
+  EXPECT_EQ(KeyText("S", "B"), std::nullopt);
+  EXPECT_EQ(KeyText("S", "C"), " 7 ");
+  EXPECT_TRUE(Has("<profile>\n  <Host> x </Host>\n  <S>")) << SavedProfile();
+}
+
 TEST_F(ProfileStoreTest, SetIntOnAnExistingKeyKeepsItsPlaceAndMakesNoTwin) {
   WriteProfile("<profile><S><A>1</A><B>2</B><C>3</C></S></profile>");
   {

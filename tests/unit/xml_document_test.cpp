@@ -21,9 +21,10 @@ class XmlDocumentTest : public ::testing::Test {
     }
     return document;
   }
-  std::string SaveText(XmlDocument& document) {
-    EXPECT_TRUE(document.Save(folder_.File("out.xml")));
-    return ReadFile(folder_.File("out.xml"));
+  static std::string SaveText(XmlDocument& document) {
+    std::string bytes;
+    EXPECT_TRUE(document.Serialize(bytes));
+    return bytes;
   }
 
   TempFolder folder_;
@@ -60,9 +61,6 @@ TEST_F(XmlDocumentTest, FileNamesAreTakenLiterallyNotAsAddresses) {
     std::unique_ptr<XmlDocument> document = CreateXmlDocument();
     ASSERT_TRUE(document->Load(path)) << name;
     EXPECT_EQ(document->Text(document->SelectSingleNode(document->DocumentElement(), "k")), name);
-    document->SetText(document->SelectSingleNode(document->DocumentElement(), "k"), "saved");
-    ASSERT_TRUE(document->Save(path)) << name;
-    EXPECT_NE(ReadFile(path).find("saved"), std::string::npos) << name;
   }
 }
 

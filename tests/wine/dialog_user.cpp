@@ -1,4 +1,4 @@
-#include "tests/wine_dialog/dialog_user.h"
+#include "tests/wine/dialog_user.h"
 
 namespace quenta::wine {
 
@@ -62,6 +62,7 @@ void DialogUser::Tick() {
   if (busy_) return;  // a step's own message loop dispatched this tick
   busy_ = true;
   HWND dialog = FindConfigDialog();
+  sawDialog_ = sawDialog_ || dialog != nullptr;
   if (++ticks_ > kGiveUpTicks && !gaveUp_) {
     gaveUp_ = true;
     if (HWND box = FindMessageBox(dialog)) PostMessageA(box, WM_COMMAND, IDOK, 0);
@@ -76,6 +77,8 @@ void DialogUser::Tick() {
 HWND FindConfigDialog() { return FindOnThisThread(nullptr); }
 
 HWND FindMessageBox(HWND dialog) { return dialog == nullptr ? nullptr : FindOnThisThread(dialog); }
+
+std::string MessageBoxText(HWND box) { return WindowText(GetDlgItem(box, 0xFFFF)); }
 
 void TypeInto(HWND dialog, int editId, const std::string& text) {
   HWND edit = GetDlgItem(dialog, editId);
@@ -114,6 +117,63 @@ std::string ClassOf(HWND window) {
   char name[64] = {};
   GetClassNameA(window, name, sizeof name);
   return name;
+}
+
+namespace {
+
+bool IsCheckBox(HWND control) {
+  const LONG_PTR type = GetWindowLongPtrA(control, GWL_STYLE) & BS_TYPEMASK;
+  return ClassOf(control) == "Button" && (type == BS_CHECKBOX || type == BS_AUTOCHECKBOX);
+}
+
+void Apply(HWND dialog, const sim::DialogSetting& setting, std::vector<std::string>& errors) {
+  HWND control = GetDlgItem(dialog, setting.controlId);
+  const std::string kind = control == nullptr ? "" : ClassOf(control);
+  const std::string named = "control " + std::to_string(setting.controlId);
+  switch (setting.kind) {
+    case sim::DialogSetting::Kind::Text:
+      if (kind != "Edit") return errors.push_back(named + " is not an edit box");
+      return TypeInto(dialog, setting.controlId, setting.text);
+    case sim::DialogSetting::Kind::Row:
+      if (kind != "ComboBox") return errors.push_back(named + " is not a drop-down list");
+      return PickRow(dialog, setting.controlId, setting.row);
+    case sim::DialogSetting::Kind::Check:
+      if (control == nullptr || !IsCheckBox(control)) return errors.push_back(named + " is not a check box");
+      return SetTick(dialog, setting.controlId, setting.checked);
+  }
+}
+
+}  // namespace
+
+ScenarioConfigRun RunScenarioConfig(void (*config)(), bool ok, const std::vector<sim::DialogSetting>& settings) {
+  ScenarioConfigRun run;
+  HWND recordedBox = nullptr;
+  DialogUser user;
+  user.Do([&](HWND dialog) {
+        for (const sim::DialogSetting& setting : settings) Apply(dialog, setting, run.errors);
+        if (ok) {
+          ClickOk(dialog);
+        } else {
+          PressEscape();
+        }
+      })
+      // An accepted OK or the Escape closes the dialog before this step ends.
+      .Then([&](HWND dialog) {
+        if (HWND box = FindMessageBox(dialog)) {
+          if (box != recordedBox) {
+            run.messages.push_back(MessageBoxText(box));
+            PostMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+            recordedBox = box;
+          }
+          return false;
+        }
+        if (recordedBox == nullptr) return false;
+        PressEscape();
+        return true;
+      });
+  user.Drive(config);
+  run.sawDialog = user.SawDialog();
+  return run;
 }
 
 }  // namespace quenta::wine

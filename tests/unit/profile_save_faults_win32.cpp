@@ -1,0 +1,243 @@
+// Each Win32 call of the save made to fail, one at a time, with the errors
+// the file system gives: after each, the profile under its name is whole, old
+// or new, and the temp file is never removed while it is the only copy.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "profile/atomic_file_win32.h"
+#include "tests/support/profile_fixture.h"
+
+namespace quenta {
+namespace {
+
+enum class Call { Attributes, Delete, Create, Write, Flush, Close, Replace, Move };
+
+const char* Name(Call call) {
+  static const char* const kNames[] = {"Attributes", "Delete", "Create", "Write",
+                                       "Flush",      "Close",  "Replace", "Move"};
+  return kNames[static_cast<int>(call)];
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::wstring Wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
+
+// The real calls; the call numbered `at` fails with `error`, and so do the
+// next `times - 1` calls of its kind.
+class FaultySaveCalls : public SaveCalls {
+ public:
+  explicit FaultySaveCalls(const std::string& profile)
+      : profile_(Wide(profile)), temp_(Wide(TempPathFor(profile))) {}
+
+  void FailAt(int at, DWORD error, int times) {
+    at_ = at;
+    error_ = error;
+    times_ = times;
+  }
+  int Count(Call call) const { return static_cast<int>(std::count(made.begin(), made.end(), call)); }
+
+  std::vector<Call> made;
+  bool refuseMoves = false;
+  DWORD pausedMs = 0;
+  int removalsOfTheOnlyCopy = 0;
+
+  DWORD Attributes(const std::wstring& path, DWORD& attributes) override {
+    if (const DWORD error = Injected(Call::Attributes)) return error;
+    return SaveCalls::Attributes(path, attributes);
+  }
+  DWORD Delete(const std::wstring& path) override {
+    if (const DWORD error = Injected(Call::Delete)) return error;
+    if (path == temp_ && Exists(temp_) && !Exists(profile_)) ++removalsOfTheOnlyCopy;
+    return SaveCalls::Delete(path);
+  }
+  DWORD Create(const std::wstring& path, HANDLE& file) override {
+    file = INVALID_HANDLE_VALUE;
+    if (const DWORD error = Injected(Call::Create)) return error;
+    return SaveCalls::Create(path, file);
+  }
+  DWORD Write(HANDLE file, const char* data, DWORD size) override {
+    const DWORD error = Injected(Call::Write);
+    if (error == ERROR_SUCCESS) return SaveCalls::Write(file, data, size);
+    SaveCalls::Write(file, data, size / 2);  // the disk fills up half-way
+    return error;
+  }
+  DWORD Flush(HANDLE file) override {
+    if (const DWORD error = Injected(Call::Flush)) return error;
+    return SaveCalls::Flush(file);
+  }
+  DWORD Close(HANDLE file) override {
+    const DWORD error = Injected(Call::Close);
+    const DWORD closed = SaveCalls::Close(file);
+    return error != ERROR_SUCCESS ? error : closed;
+  }
+  DWORD Replace(const std::wstring& replaced, const std::wstring& replacement) override {
+    if (const DWORD error = Injected(Call::Replace)) {
+      // What ReplaceFileW leaves behind when it fails there without a backup name.
+      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT) DeleteFileW(replaced.c_str());
+      if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileW(replaced.c_str(), (replaced + L".moved").c_str());
+      return error;
+    }
+    return SaveCalls::Replace(replaced, replacement);
+  }
+  DWORD Move(const std::wstring& from, const std::wstring& to) override {
+    if (const DWORD error = Injected(Call::Move)) return error;
+    if (refuseMoves) return ERROR_ACCESS_DENIED;
+    return SaveCalls::Move(from, to);
+  }
+  void Pause(DWORD milliseconds) override { pausedMs += milliseconds; }
+
+ private:
+  DWORD Injected(Call call) {
+    const int number = static_cast<int>(made.size());
+    made.push_back(call);
+    if (number == at_) failing_ = call;
+    if (number < at_ || call != failing_ || times_ == 0) return ERROR_SUCCESS;
+    --times_;
+    return error_;
+  }
+
+  std::wstring profile_, temp_;
+  int at_ = -1;
+  DWORD error_ = ERROR_SUCCESS;
+  int times_ = 0;
+  Call failing_ = Call::Attributes;
+};
+
+const DWORD kErrors[] = {ERROR_SHARING_VIOLATION,          ERROR_ACCESS_DENIED,
+                         ERROR_LOCK_VIOLATION,             ERROR_UNABLE_TO_REMOVE_REPLACED,
+                         ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2,
+                         ERROR_FILE_NOT_FOUND,             ERROR_DISK_FULL};
+
+constexpr char kOldProfile[] = "<profile><Host>keep</Host><S><K>1</K></S></profile>";
+
+class ProfileSaveFaultsTest : public ProfileFixture {
+ protected:
+  // One store that changes K from 1 to 2, over the Win32 layer on these calls.
+  void Save(FaultySaveCalls& calls) {
+    const std::unique_ptr<FileLayer> files = MakeWin32FileLayer(calls);
+    TestStore store(*files);
+    store.SetInt("S", "K", 2);
+  }
+
+  // A clean save's calls, in order.
+  std::vector<Call> CleanCalls() {
+    FaultySaveCalls calls(profile_);
+    Save(calls);
+    return calls.made;
+  }
+
+  void Reset(bool withProfile) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) std::filesystem::remove(entry, ignored);
+    if (withProfile) WriteProfile(kOldProfile);
+  }
+
+  std::string TempText() const { return ReadFile(TempPathFor(profile_)); }
+};
+
+TEST_F(ProfileSaveFaultsTest, AnyCallFailingWithAnyErrorLeavesTheOldOrTheNewProfileWhole) {
+  Reset(true);
+  const std::vector<Call> clean = CleanCalls();
+  ASSERT_GE(clean.size(), 8u);
+  for (std::size_t at = 0; at < clean.size(); ++at) {
+    for (DWORD error : kErrors) {
+      for (int times : {1, 1000}) {
+        SCOPED_TRACE(std::string(Name(clean[at])) + " #" + std::to_string(at) + " fails with " +
+                     std::to_string(error) + (times == 1 ? " once" : " every time"));
+        Reset(true);
+        FaultySaveCalls calls(profile_);
+        calls.FailAt(static_cast<int>(at), error, times);
+        Save(calls);
+        const std::optional<std::string> value = KeyText("S", "K");
+        ASSERT_TRUE(value == "1" || value == "2") << (value ? *value : "no profile");
+        EXPECT_TRUE(Has("<Host>keep</Host>"));
+        EXPECT_EQ(calls.removalsOfTheOnlyCopy, 0);
+      }
+    }
+  }
+}
+
+TEST_F(ProfileSaveFaultsTest, AFirstSaveThatFailsAnywhereLeavesTheNewProfileOrNothingAndKeepsItsTemp) {
+  Reset(false);
+  const std::vector<Call> clean = CleanCalls();
+  ASSERT_NE(std::find(clean.begin(), clean.end(), Call::Move), clean.end());
+  for (std::size_t at = 0; at < clean.size(); ++at) {
+    for (DWORD error : kErrors) {
+      SCOPED_TRACE(std::string(Name(clean[at])) + " #" + std::to_string(at) + " fails with " + std::to_string(error));
+      Reset(false);
+      FaultySaveCalls calls(profile_);
+      calls.FailAt(static_cast<int>(at), error, 1000);
+      Save(calls);
+      EXPECT_EQ(calls.removalsOfTheOnlyCopy, 0);
+      if (FileExists(profile_)) {
+        EXPECT_EQ(KeyText("S", "K"), "2");
+      }
+      // A new profile that could not take its name stays whole in the temp,
+      // and the next store puts it in place.
+      if (clean[at] == Call::Move) {
+        EXPECT_NE(TempText().find("<K>2</K>"), std::string::npos);
+        { ProfileStore next; }
+        EXPECT_EQ(KeyText("S", "K"), "2");
+      }
+    }
+  }
+}
+
+// Both failures of ReplaceFileW that leave the profile's name empty, and then
+// the move of the temp refused as well: the temp is the only copy left.
+TEST_F(ProfileSaveFaultsTest, AProfileGoneFromItsNameIsRestoredFromTheTempNowOrAtTheNextStart) {
+  for (DWORD error : {ERROR_UNABLE_TO_MOVE_REPLACEMENT, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2}) {
+    for (bool moveRefused : {false, true}) {
+      SCOPED_TRACE(std::to_string(error) + (moveRefused ? ", then the move refused" : ""));
+      Reset(true);
+      const std::vector<Call> clean = CleanCalls();
+      Reset(true);
+      FaultySaveCalls calls(profile_);
+      calls.FailAt(static_cast<int>(std::find(clean.begin(), clean.end(), Call::Replace) - clean.begin()), error, 1);
+      calls.refuseMoves = moveRefused;
+      Save(calls);
+      EXPECT_EQ(calls.removalsOfTheOnlyCopy, 0);
+      if (moveRefused) {
+        EXPECT_FALSE(FileExists(profile_));
+        EXPECT_NE(TempText().find("<K>2</K>"), std::string::npos);
+        EXPECT_NE(TempText().find("<Host>keep</Host>"), std::string::npos);
+        { ProfileStore next; }  // the next start, with the file system willing again
+      }
+      EXPECT_EQ(KeyText("S", "K"), "2");
+      EXPECT_TRUE(Has("<Host>keep</Host>"));
+      EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+    }
+  }
+}
+
+TEST_F(ProfileSaveFaultsTest, RefusalsAreTriedFiveTimesWithinAHundredMilliseconds) {
+  for (Call refused : {Call::Create, Call::Replace}) {
+    for (DWORD error : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED}) {
+      for (int times : {4, 5}) {
+        SCOPED_TRACE(std::string(Name(refused)) + " refused " + std::to_string(times) + " times with " +
+                     std::to_string(error));
+        Reset(true);
+        const std::vector<Call> clean = CleanCalls();
+        Reset(true);
+        FaultySaveCalls calls(profile_);
+        calls.FailAt(static_cast<int>(std::find(clean.begin(), clean.end(), refused) - clean.begin()), error, times);
+        Save(calls);
+        EXPECT_EQ(calls.Count(refused), 5);
+        EXPECT_GT(calls.pausedMs, 0u);
+        EXPECT_LE(calls.pausedMs, 100u);
+        // Five refusals: given up silently, the old profile kept and the temp cleared.
+        EXPECT_EQ(KeyText("S", "K"), times == 4 ? "2" : "1");
+        EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quenta
