@@ -23,17 +23,17 @@ std::string TextOf(HWND window) {
   return text;
 }
 
+// A WNDENUMPROC is stdcall on i686, which no lambda converts to.
+BOOL CALLBACK CollectDialog(HWND window, LPARAM found) {
+  if (IsWindowVisible(window) && ClassOf(window) == "#32770")
+    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 // The visible dialog-class windows of this thread: the configuration dialog and message boxes.
 std::vector<HWND> ThreadDialogs() {
   std::vector<HWND> found;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND window, LPARAM param) -> BOOL {
-        if (IsWindowVisible(window) && ClassOf(window) == "#32770")
-          reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(GetCurrentThreadId(), &CollectDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
