@@ -7,6 +7,8 @@ function(quenta_add_gtest target)
   # Relative: a Windows program under Wine takes /a/b for a path on the current drive.
   add_test(NAME ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     COMMAND ${target} --gtest_brief=1 --gtest_output=xml:gtest-results/${target}.xml)
+  # A whole program of cases: more than the presets' default time-out of one test.
+  set_tests_properties(${target} PROPERTIES TIMEOUT 600)
 endfunction()
 
 # A scenario that opens the configuration dialog takes the desktop's focus:

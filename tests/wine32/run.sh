@@ -4,7 +4,8 @@
 # and network namespaces: the root's mounts, wineserver, Wine's services and
 # any Xvfb all end with the command, and an Xvfb display number never clashes
 # with one outside. The project folder is seen at its own path, as is the
-# current folder when it lies in it; the environment passes through.
+# current folder when it lies in it, and each folder named on a line of
+# $QUENTA_WINE32_BINDS; the environment passes through.
 set -euo pipefail
 dir=$(realpath "${1:?usage: run.sh DIR SECONDS COMMAND...}")
 seconds=${2:?usage: run.sh DIR SECONDS COMMAND...}
@@ -26,6 +27,11 @@ exec timeout -k 10 "$seconds" unshare --mount --pid --net --fork --kill-child ba
   mount -t tmpfs tmpfs "$root/tmp"
   mkdir -p "$root$project"
   mount --bind "$project" "$root$project"
+  while IFS= read -r extra; do
+    [ -n "$extra" ] || continue
+    mkdir -p "$root$extra"
+    mount --bind "$extra" "$root$extra"
+  done <<<"${QUENTA_WINE32_BINDS:-}"
   # wineserver saves the registry when asked to end, not when killed.
   exec chroot "$root" bash -c "cd \"\$1\"; shift; \"\$@\"; rc=\$?; timeout 20 wineserver -k 2>/dev/null; exit \$rc" _ "$cwd" "$@"
 ' _ "$dir/root" "$project" "$cwd" "$@"

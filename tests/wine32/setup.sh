@@ -24,6 +24,9 @@ done
 step() { echo "== wine32 set-up: $*"; }
 
 [ "$(id -u)" = 0 ] || { echo "setup.sh: the 32-bit Wine set-up needs root" >&2; exit 1; }
+started=$EPOCHREALTIME
+from_nothing=false
+[ -e "$root" ] || [ -e "$qemu" ] || [ -e "$dir/prefix" ] || from_nothing=true
 mkdir -p "$dir"
 
 if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
@@ -83,4 +86,10 @@ if [ ! -f "$dir/prefix/.quenta-prefix" ]; then
     wineserver -w'
   [ -f "$dir/prefix/system.reg" ] || { echo "setup.sh: wineboot made no prefix" >&2; exit 1; }
   touch "$dir/prefix/.quenta-prefix"
+fi
+
+# For ./dev bench: what a set-up from nothing took here.
+if $from_nothing; then
+  awk "BEGIN { printf \"%.0f s, \", $EPOCHREALTIME - $started }" >"$dir/setup-from-nothing.txt"
+  du -sh "$dir" | awk '{ print $1 }' >>"$dir/setup-from-nothing.txt"
 fi
