@@ -28,9 +28,9 @@ if [ -x build/native/bench/quenta_bench_profile ]; then
 fi
 
 echo "== under Wine (x86_64 DLL)"
-xvfb-run -a wine build/win64/tests/wine/wine_poll_bench.exe | tee "$out/wine_poll.txt"
+tests/with_display.sh wine build/win64/tests/wine/wine_poll_bench.exe | tee "$out/wine_poll.txt"
 if [ -f build/win64/tests/wine/wine_profile_bench.exe ]; then
-  xvfb-run -a wine build/win64/tests/wine/wine_profile_bench.exe | tee "$out/wine_profile.txt"
+  tests/with_display.sh wine build/win64/tests/wine/wine_profile_bench.exe | tee "$out/wine_profile.txt"
 fi
 
 echo "== under 32-bit Wine (the release i686 DLL, its CPU emulated)"
