@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark and ends with one table of the figures. Called by
-# ./dev bench once the native, win32 and win64 builds and the 32-bit Wine are
-# up to date (WINE32_DIR and WINE32_OVERRIDES name the latter).
+# ./dev bench once the native, win32 and win64 builds are up to date. WINE32_DIR
+# names the 32-bit Wine when it is set up (WINE32_OVERRIDES its DLL overrides).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 out=$(mktemp -d)
@@ -33,11 +33,13 @@ if [ -f build/win64/tests/wine/wine_profile_bench.exe ]; then
   tests/with_display.sh wine build/win64/tests/wine/wine_profile_bench.exe | tee "$out/wine_profile.txt"
 fi
 
-echo "== under 32-bit Wine (the release i686 DLL, its CPU emulated)"
-env WINEDLLOVERRIDES="$WINE32_OVERRIDES" tests/wine32/run.sh "$WINE32_DIR" 600 \
-  tests/with_display.sh wine build/win32/wine_poll_bench.exe | tee "$out/wine32_poll.txt"
+if [ -n "${WINE32_DIR:-}" ]; then
+  echo "== under 32-bit Wine (the release i686 DLL, its CPU emulated)"
+  env WINEDLLOVERRIDES="$WINE32_OVERRIDES" tests/wine32/run.sh "$WINE32_DIR" 600 \
+    tests/with_display.sh wine build/win32/wine_poll_bench.exe | tee "$out/wine32_poll.txt"
+fi
 
-python3 - "$out" "$WINE32_DIR" <<'PY'
+python3 - "$out" "${WINE32_DIR:-}" <<'PY'
 import json, os, re, sys
 out, wine32_dir = sys.argv[1], sys.argv[2]
 def read(name, folder=out):
@@ -82,8 +84,8 @@ rows = [
     ("UI thread per cycle, i686 DLL under 32-bit Wine (emulated), no report", per_cycle(wine32, "no report") + ratio("no report")),
     ("start-up, SetProName to end of PostInitControl (Wine)", grab(wine, r"start-up[^:]*:\s+([\d.]+ us)")),
     ("i686 suite under 32-bit Wine in ./dev test", suite),
-    ("32-bit Wine set-up from nothing (time, disk)", read("setup-from-nothing.txt", wine32_dir).strip() or "n/a"),
-    ("32-bit Wine set-up, already done", read("setup-when-done.txt", wine32_dir).strip() or "n/a"),
+    ("32-bit Wine set-up from nothing (time, disk)", (read("setup-from-nothing.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
+    ("32-bit Wine set-up, already done", (read("setup-when-done.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
     ("release DLL size (i686)", f"{size} bytes"),
 ]
 print()
