@@ -35,7 +35,7 @@ if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends mmdebstrap
   }
-  rm -rf "$root" "$dir/prefix"
+  rm -rf "$root" "$root.partial" "$dir/prefix"
   mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 \
     --include="$(IFS=,; echo "${packages[*]}")" bookworm "$root.partial"
   mv "$root.partial" "$root"
