@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark and ends with one table of the figures. Called by
-# ./dev bench once the native, win32 and win64 builds are up to date.
+# ./dev bench once the native, win32 and win64 builds are up to date. WINE32_DIR
+# names the 32-bit Wine when it is set up (WINE32_OVERRIDES its DLL overrides).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 out=$(mktemp -d)
@@ -30,16 +31,22 @@ if [ -x build/native/bench/quenta_bench_profile ]; then
 fi
 
 echo "== under Wine (x86_64 DLL)"
-xvfb-run -a wine build/win64/tests/wine/wine_poll_bench.exe | tee "$out/wine_poll.txt"
+tests/with_display.sh wine build/win64/tests/wine/wine_poll_bench.exe | tee "$out/wine_poll.txt"
 if [ -f build/win64/tests/wine/wine_profile_bench.exe ]; then
-  xvfb-run -a wine build/win64/tests/wine/wine_profile_bench.exe | tee "$out/wine_profile.txt"
+  tests/with_display.sh wine build/win64/tests/wine/wine_profile_bench.exe | tee "$out/wine_profile.txt"
 fi
 
-python3 - "$out" <<'PY'
+if [ -n "${WINE32_DIR:-}" ]; then
+  echo "== under 32-bit Wine (the release i686 DLL, its CPU emulated)"
+  env WINEDLLOVERRIDES="$WINE32_OVERRIDES" tests/wine32/run.sh "$WINE32_DIR" 600 \
+    tests/with_display.sh wine build/win32/wine_poll_bench.exe | tee "$out/wine32_poll.txt"
+fi
+
+python3 - "$out" "${WINE32_DIR:-}" <<'PY'
 import json, os, re, sys
-out = sys.argv[1]
-def read(name):
-    path = os.path.join(out, name)
+out, wine32_dir = sys.argv[1], sys.argv[2]
+def read(name, folder=out):
+    path = os.path.join(folder, name)
     return open(path).read() if os.path.exists(path) else ""
 poll = {}
 for b in json.loads(read("poll.json") or '{"benchmarks": []}')["benchmarks"]:
@@ -52,6 +59,20 @@ def grab(text, pattern):
     m = re.search(pattern, text)
     return m.group(1) if m else "n/a"
 wine = read("wine_poll.txt")
+wine32 = read("wine32_poll.txt")
+def per_cycle(text, kind):
+    return grab(text, kind + r":\s+median\s+([\d.]+ us)")
+def ratio(kind):
+    try:
+        return f" ({float(per_cycle(wine32, kind).split()[0]) / float(per_cycle(wine, kind).split()[0]):.1f}x the x86_64 DLL)"
+    except ValueError:
+        return ""
+# The last ./dev test's i686 stage, if there was one.
+suite = "n/a (run ./dev test)"
+for line in read("stages.tsv", "build/test-summary").splitlines():
+    fields = line.split("\t")
+    if fields[0] == "i686 under 32-bit Wine":
+        suite = f"{float(fields[1]):.0f} s (last ./dev test)"
 prof = read("profile.txt")
 wprof = read("wine_profile.txt")
 size = os.path.getsize("build/win32/Quenta.dll") if os.path.exists("build/win32/Quenta.dll") else 0
@@ -63,7 +84,12 @@ rows = [
     ("UI thread per cycle under Wine, no report", grab(wine, r"no report:\s+median\s+([\d.]+ us)")),
     ("profile store cycle on 1 MB, native (ratio to raw read+write)", grab(prof, r"SUMMARY:\s*(.+)")),
     ("profile store cycle on 1 MB, MSXML under Wine (ratio)", grab(wprof, r"SUMMARY:\s*(.+)")),
+    ("UI thread per cycle, i686 DLL under 32-bit Wine (emulated), report ready", per_cycle(wine32, "report ready") + ratio("report ready")),
+    ("UI thread per cycle, i686 DLL under 32-bit Wine (emulated), no report", per_cycle(wine32, "no report") + ratio("no report")),
     ("start-up, SetProName to end of PostInitControl (Wine)", grab(wine, r"start-up[^:]*:\s+([\d.]+ us)")),
+    ("i686 suite under 32-bit Wine in ./dev test", suite),
+    ("32-bit Wine set-up from nothing (time, disk)", (read("setup-from-nothing.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
+    ("32-bit Wine set-up, already done", (read("setup-when-done.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
     ("release DLL size (i686)", f"{size} bytes"),
 ]
 latency = {}

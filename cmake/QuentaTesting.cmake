@@ -1,0 +1,32 @@
+# How tests are registered, so that every build runs them alike.
+
+# A GoogleTest program as one test. Its per-case results go to
+# gtest-results/TARGET.xml in the build tree, where ./dev test finds the
+# skipped cases and their reasons.
+function(quenta_add_gtest target)
+  # Relative: a Windows program under Wine takes /a/b for a path on the current drive.
+  add_test(NAME ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+    COMMAND ${target} --gtest_brief=1 --gtest_output=xml:gtest-results/${target}.xml)
+  # A whole program of cases: more than the presets' default time-out of one test.
+  set_tests_properties(${target} PROPERTIES TIMEOUT 600)
+endfunction()
+
+# A scenario that opens the configuration dialog takes the desktop's focus:
+# no two such tests run at once.
+function(quenta_lock_if_dialog test scenario_file)
+  file(STRINGS ${scenario_file} config_lines REGEX "^[ \t]*config[ \t]")
+  if(config_lines)
+    set_tests_properties(${test} PROPERTIES RESOURCE_LOCK desktop_focus)
+  endif()
+endfunction()
+
+# Every .cpp file in DIR is a test file named *_test.cpp or one of the named
+# helpers, so that a test file cannot drop out of the build by its name.
+function(quenta_require_test_names dir)
+  file(GLOB sources RELATIVE ${dir} CONFIGURE_DEPENDS ${dir}/*.cpp)
+  foreach(source IN LISTS sources)
+    if(NOT source MATCHES "_test\\.cpp$" AND NOT source IN_LIST ARGN)
+      message(FATAL_ERROR "${dir}/${source}: a test file must end in _test.cpp (or be listed as a helper)")
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,117 @@
+#!/usr/bin/env python3
+"""The closing table of ./dev test: one row per stage with its tests run,
+passed, failed and skipped and its time, then every skipped test by name with
+its reason. A GoogleTest program counts by its cases (from its XML results),
+any other test as one. Exits 1 when a stage failed or a test did not pass.
+
+Reads the stages file ./dev test writes, one stage a line, tab-separated:
+name, seconds, exit status, ctest JUnit file, GoogleTest results folder, log
+("-" where a stage has none)."""
+import os
+import re
+import sys
+import xml.etree.ElementTree as ElementTree
+
+
+class Counts:
+    def __init__(self):
+        self.passed = self.failed = self.skipped = 0
+        self.skips = []  # (test name, reason)
+
+    def add(self, other):
+        self.passed += other.passed
+        self.failed += other.failed
+        self.skipped += other.skipped
+        self.skips += other.skips
+
+
+def gtest_counts(path):
+    counts = Counts()
+    for case in ElementTree.parse(path).getroot().iter("testcase"):
+        name = f"{case.get('classname')}.{case.get('name')}"
+        skipped = case.find("skipped")
+        if case.find("failure") is not None:
+            counts.failed += 1
+        elif case.get("status") == "notrun" or case.get("result") == "skipped" or skipped is not None:
+            counts.skipped += 1
+            reason = (skipped.get("message") if skipped is not None else "") or "disabled"
+            # GoogleTest prefixes the reason with the place of the skip.
+            counts.skips.append((name, re.sub(r"^\S+:\d+\n?", "", reason).strip() or "no reason given"))
+        else:
+            counts.passed += 1
+    return counts
+
+
+def ctest_counts(junit, gtest_dir):
+    counts = Counts()
+    for case in ElementTree.parse(junit).getroot().iter("testcase"):
+        name, status = case.get("name"), case.get("status")
+        results = os.path.join(gtest_dir, f"{name}.xml") if gtest_dir != "-" else ""
+        one = Counts()
+        if status == "run" and results and os.path.exists(results):
+            one = gtest_counts(results)
+        elif status == "run":
+            one.passed = 1
+        elif status in ("disabled", "notrun"):
+            one.skipped = 1
+            skipped = case.find("skipped")
+            one.skips.append((name, (skipped.get("message") if skipped is not None else "") or status))
+        else:
+            one.failed = 1
+        # A program that failed as a whole (a crash, a time-out) fails even if its cases passed.
+        if status == "fail" and one.failed == 0:
+            one.failed = 1
+        counts.add(one)
+    return counts
+
+
+def fuzz_counts(log):
+    counts = Counts()
+    with open(log, encoding="utf-8", errors="replace") as text:
+        found = re.findall(r"^fuzz: (\d+) passed, (\d+) failed$", text.read(), re.M)
+    if found:
+        counts.passed, counts.failed = map(int, found[-1])
+    return counts
+
+
+def main(stages_file):
+    rows, total, ok = [], Counts(), True
+    with open(stages_file, encoding="utf-8") as stages:
+        for line in stages:
+            name, seconds, status, junit, gtest_dir, log = line.rstrip("\n").split("\t")
+            counts = None
+            try:
+                if junit != "-" and os.path.exists(junit):
+                    counts = ctest_counts(junit, gtest_dir)
+                elif log != "-" and os.path.exists(log):
+                    counts = fuzz_counts(log)
+            except ElementTree.ParseError as error:
+                print(f"{name}: unreadable results: {error}")
+            failed = status != "0" or (counts is not None and counts.failed > 0)
+            ok = ok and not failed
+            if counts is not None:
+                counts.skips = [(f"{name}: {test}", reason) for test, reason in counts.skips]
+                total.add(counts)
+            rows.append((name, "FAILED" if failed else "ok", counts, float(seconds)))
+
+    print("\n== summary")
+    print("| stage | result | run | passed | failed | skipped | time |")
+    print("|---|---|---:|---:|---:|---:|---:|")
+    for name, result, counts, seconds in rows:
+        if counts is None:
+            numbers = "| | | |"
+        else:
+            numbers = f"{counts.passed + counts.failed} | {counts.passed} | {counts.failed} | {counts.skipped} |"
+        print(f"| {name} | {result} | {numbers} {seconds:.0f} s |")
+    print(f"| all | {'ok' if ok else 'FAILED'} | {total.passed + total.failed} | {total.passed} | "
+          f"{total.failed} | {total.skipped} | {sum(row[3] for row in rows):.0f} s |")
+    if total.skips:
+        print("\nskipped:")
+        for test, reason in total.skips:
+            print(f"  {test}: {reason}")
+    print(f"\ntotal: {total.passed} passed, {total.failed} failed, {total.skipped} skipped")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1]))
