@@ -20,13 +20,25 @@ function(quenta_lock_if_dialog test scenario_file)
   endif()
 endfunction()
 
-# Every .cpp file in DIR is a test file named *_test.cpp or one of the named
+# Every .cpp file in DIR is a test file named *_test.cpp (or, for one
+# platform only, *_test_win32.cpp or *_test_posix.cpp) or one of the named
 # helpers, so that a test file cannot drop out of the build by its name.
 function(quenta_require_test_names dir)
   file(GLOB sources RELATIVE ${dir} CONFIGURE_DEPENDS ${dir}/*.cpp)
   foreach(source IN LISTS sources)
-    if(NOT source MATCHES "_test\\.cpp$" AND NOT source IN_LIST ARGN)
+    if(NOT source MATCHES "_test(_win32|_posix)?\\.cpp$" AND NOT source IN_LIST ARGN)
       message(FATAL_ERROR "${dir}/${source}: a test file must end in _test.cpp (or be listed as a helper)")
     endif()
   endforeach()
+endfunction()
+
+# The test files of DIR for this platform, into VAR.
+function(quenta_test_sources var dir)
+  if(WIN32)
+    set(platform win32)
+  else()
+    set(platform posix)
+  endif()
+  file(GLOB sources CONFIGURE_DEPENDS ${dir}/*_test.cpp ${dir}/*_test_${platform}.cpp)
+  set(${var} ${sources} PARENT_SCOPE)
 endfunction()

@@ -43,12 +43,9 @@ class StatusLineTest : public WinePluginTest {
     Calls();
   }
   void TapMacroKey() {
-    driver->SetReport(Pressed({kShiftBit}));
-    driver->Poll();
-    driver->SetReport(Pressed({kShiftBit, kFunctionKey2Bit}));
-    driver->Poll();
-    driver->SetReport(Pressed({kShiftBit}));
-    driver->Poll();
+    Poll(Pressed({kShiftBit}));
+    Poll(Pressed({kShiftBit, kFunctionKey2Bit}));
+    Poll(Pressed({kShiftBit}));
   }
   // The slot's neighbours, which no assignment may touch.
   void GuardTheSlot() {
@@ -120,10 +117,8 @@ TEST_F(WinePluginTest, DroValuesCrossTheX87ReturnExactly) {
   for (const double value : values) {
     host.SetDro(821, value);
     host.SetDro(74, value);
-    driver->SetReport(Pressed({20, 23}));  // DRO 821 up, DRO 74 down
-    driver->Poll();
-    driver->SetReport(InputReport{});
-    driver->Poll();
+    Poll(Pressed({20, 23}));  // DRO 821 up, DRO 74 down
+    Poll(InputReport{});
     EXPECT_EQ(Calls(), (std::vector<sim::HostCall>{sim::HostCall::SetDRO(821, value * 1.1),
                                                    sim::HostCall::SetDRO(74, value * 0.9)}))
         << "DRO value " << sim::FormatDouble(value);
