@@ -8,11 +8,6 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# Doubles in SSE2 registers: on the x87 unit a product is rounded to the
-# precision the host's thread happens to run at (64 bits under Wine) and again
-# to a double, so a DRO step could differ from the correctly rounded one.
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 # Test programs of this build run under 32-bit Wine, inside the root that
 # tests/wine32/setup.sh makes (./dev test and ./dev sim --wine32 enter it).
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)
