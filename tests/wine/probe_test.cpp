@@ -8,8 +8,10 @@
 #include <cstdlib>
 #include <memory>
 #include <sstream>
+#include <vector>
 
 #include "device/hid_system_win32.h"
+#include "probe/led_tour.h"
 #include "probe/live_view.h"
 #include "probe/once_check.h"
 #include "probe/probe_exit.h"
@@ -156,6 +158,15 @@ TEST_F(WineProbe, OnceIsZeroForAReportingPendantAndTwoForASilentOne) {
   EXPECT_EQ(Said(), "OK: pendant " + pendant.Path() + " reports; buttons down: Shift + Jog X+.\n");
   EXPECT_EQ(probe::RunOnce(*hid, out, clock), probe::kExitCannotUse);
   EXPECT_THAT(Said(), HasSubstr("NO REPORT: pendant " + pendant.Path() + " opened but sent no report in 3 s."));
+}
+
+TEST_F(WineProbe, TheLedTourReachesThePendantByteForByte) {
+  PipeDevice& pendant = bus.AddPendant();
+  int checks = 0;
+  // Ctrl+C during the second step's wait: three reports, the last one all dark.
+  EXPECT_EQ(probe::RunLedTour(*hid, out, clock, [&checks] { return ++checks > 15; }), probe::kExitOk);
+  using Bytes = std::vector<std::uint8_t>;
+  EXPECT_EQ(pendant.TakeWritten(), (std::vector<Bytes>{{0, 0x01, 0, 0, 0}, {0, 0x04, 0, 0, 0}, {0, 0, 0, 0, 0}}));
 }
 
 // A device that another program holds with no sharing: a file here, opened
