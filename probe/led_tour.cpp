@@ -63,7 +63,8 @@ int RunLedTour(HidSystem& hid, std::ostream& out, ProbeClock& clock, const std::
     return kExitCannotUse;
   }
   out << "Lighting the outputs of the pendant " << survey.PendantPath() << "\n"
-      << "one step a second; watch the pendant. Ctrl+C ends.\n";
+      << "one step a second; watch the pendant. Ctrl+C ends. (Close Travix first: its plug-in sets the\n"
+      << "pendant's outputs 40 times a second and would hide these.)\n";
   bool refusedShown = false;
   for (std::size_t i = 0; i <= std::size(kTour); ++i) {
     const bool last = i == std::size(kTour);

@@ -17,7 +17,8 @@ std::string Which(const HidSurvey& survey) {
   std::string text = "pendant " + survey.PendantPath();
   if (survey.pendants.size() > 1)
     text += " (the first of " + std::to_string(survey.pendants.size()) +
-            " pendants plugged in: the one the plug-in takes; unplug the others)";
+            " pendants plugged in: the one the plug-in takes; unplug the other" +
+            (survey.pendants.size() > 2 ? "s)" : ")");
   return text;
 }
 
