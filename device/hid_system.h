@@ -33,6 +33,20 @@ enum class HidIo {
 // arrive for this handle in a queue; each read takes the oldest. At most one
 // read is outstanding; a report that completes after a wait ran out is
 // delivered whole by a later call.
+// Why the last open of a reader or writer failed.
+enum class HidOpenError {
+  None,          // the last open succeeded
+  Missing,       // the path is not there (any more)
+  InUse,         // another program holds the device and shares it with no one
+  AccessDenied,  // the system refuses this user or process access
+  Other,
+};
+
+struct HidOpenFailure {
+  HidOpenError error = HidOpenError::None;
+  std::uint32_t systemCode = 0;  // the operating system's own error number, 0 when there is none
+};
+
 class HidReader {
  public:
   // Destruction cancels an outstanding read and waits for its end, so nothing
@@ -62,6 +76,8 @@ class HidSystem {
   virtual std::optional<HidAttributes> QueryAttributes(const std::string& path) = 0;
   virtual std::unique_ptr<HidReader> OpenReader(const std::string& path) = 0;  // null when the open fails
   virtual std::unique_ptr<HidWriter> OpenWriter(const std::string& path) = 0;  // null when the open fails
+  // Why the most recent OpenReader or OpenWriter returned null.
+  virtual HidOpenFailure LastOpenFailure() const = 0;
 };
 
 // The window the link lives in: its poll timer and device notifications.

@@ -43,6 +43,17 @@ bool DeviceGone(DWORD error) {
 
 HidIo Failed(DWORD error) { return DeviceGone(error) ? HidIo::Gone : HidIo::NotNow; }
 
+HidOpenFailure OpenFailure(DWORD error) {
+  HidOpenError kind = HidOpenError::Other;
+  if (error == ERROR_SHARING_VIOLATION)
+    kind = HidOpenError::InUse;
+  else if (error == ERROR_ACCESS_DENIED)
+    kind = HidOpenError::AccessDenied;
+  else if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || DeviceGone(error))
+    kind = HidOpenError::Missing;
+  return {kind, static_cast<std::uint32_t>(error)};
+}
+
 class OverlappedReader : public HidReader {
  public:
   OverlappedReader(HANDLE file, HANDLE event) : file_(file) {
@@ -166,9 +177,10 @@ class Win32HidSystem : public HidSystem {
 
   std::unique_ptr<HidReader> OpenReader(const std::string& path) override {
     if (readEvent_ == nullptr) readEvent_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    if (readEvent_ == nullptr) return nullptr;
+    if (readEvent_ == nullptr) return Refused(GetLastError());
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    if (file == INVALID_HANDLE_VALUE) return Refused(GetLastError());
+    lastOpenFailure_ = {};
     return std::make_unique<OverlappedReader>(file, readEvent_);
   }
 
@@ -176,16 +188,26 @@ class Win32HidSystem : public HidSystem {
     // Opened overlapped so that the write can be bounded; a device that never
     // accepts a report cannot hold the host's UI thread.
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    if (file == INVALID_HANDLE_VALUE) return Refused(GetLastError());
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (event == nullptr) {
+      const DWORD error = GetLastError();
       CloseHandle(file);
-      return nullptr;
+      return Refused(error);
     }
+    lastOpenFailure_ = {};
     return std::make_unique<BoundedWriter>(file, event);
   }
 
+  HidOpenFailure LastOpenFailure() const override { return lastOpenFailure_; }
+
  private:
+  std::nullptr_t Refused(DWORD error) {
+    lastOpenFailure_ = OpenFailure(error);
+    return nullptr;
+  }
+
+  HidOpenFailure lastOpenFailure_;
   HANDLE readEvent_ = nullptr;  // one manual-reset event for every read, closed with the system
 };
 

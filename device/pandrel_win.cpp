@@ -67,8 +67,7 @@ bool PandrelWin::FindPendant() {
 bool PandrelWin::Discover() {
   bool found = false;
   hid_.ForEachInterface(hidClassGuid_, [this, &found](const std::string& path) {
-    const std::optional<HidAttributes> attributes = hid_.QueryAttributes(path);
-    found = attributes && attributes->vendorId == kPendantVendorId && attributes->productId == kPendantProductId;
+    found = IsPendant(hid_.QueryAttributes(path));
     if (found) pendantPath_ = path;
     return found;
   });

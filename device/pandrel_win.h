@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,10 @@ namespace quenta {
 
 constexpr std::uint16_t kPendantVendorId = 0x04D8;
 constexpr std::uint16_t kPendantProductId = 0xFCEB;
+// The first HID interface in enumeration order that carries this identity is the pendant.
+inline bool IsPendant(const std::optional<HidAttributes>& attributes) {
+  return attributes && attributes->vendorId == kPendantVendorId && attributes->productId == kPendantProductId;
+}
 constexpr unsigned kDeviceArrival = 0x8000;         // DBT_DEVICEARRIVAL
 constexpr unsigned kDeviceRemoveComplete = 0x8004;  // DBT_DEVICEREMOVECOMPLETE
 constexpr std::uint32_t kDeviceTypeInterface = 5;   // DBT_DEVTYP_DEVICEINTERFACE

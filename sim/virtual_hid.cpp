@@ -154,15 +154,24 @@ std::optional<HidAttributes> VirtualHidSystem::QueryAttributes(const std::string
   return device->attributes;
 }
 
-std::unique_ptr<HidReader> VirtualHidSystem::OpenReader(const std::string& path) {
+bool VirtualHidSystem::MayOpen(const std::string& path) {
   const VirtualDevice* device = Find(path);
-  if (failOpens || device == nullptr || !device->present) return nullptr;
+  if (device == nullptr || !device->present)
+    lastOpenFailure_ = {HidOpenError::Missing, 0};
+  else if (failOpens)
+    lastOpenFailure_ = {failOpensWith, 0};
+  else
+    lastOpenFailure_ = {};
+  return lastOpenFailure_.error == HidOpenError::None;
+}
+
+std::unique_ptr<HidReader> VirtualHidSystem::OpenReader(const std::string& path) {
+  if (!MayOpen(path)) return nullptr;
   return std::make_unique<VirtualReader>(*this, path);
 }
 
 std::unique_ptr<HidWriter> VirtualHidSystem::OpenWriter(const std::string& path) {
-  const VirtualDevice* device = Find(path);
-  if (failOpens || device == nullptr || !device->present) return nullptr;
+  if (!MayOpen(path)) return nullptr;
   return std::make_unique<VirtualWriter>(*this, path);
 }
 

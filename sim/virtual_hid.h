@@ -49,8 +49,10 @@ class VirtualHidSystem : public HidSystem {
   std::optional<HidAttributes> QueryAttributes(const std::string& path) override;
   std::unique_ptr<HidReader> OpenReader(const std::string& path) override;
   std::unique_ptr<HidWriter> OpenWriter(const std::string& path) override;
+  HidOpenFailure LastOpenFailure() const override { return lastOpenFailure_; }
 
   bool failOpens = false;
+  HidOpenError failOpensWith = HidOpenError::InUse;  // the reason a failed open of a present device gives
   std::vector<OutputReport> written;
   int openHandles = 0;  // live reader and writer handles
   int attributeQueries = 0;
@@ -59,10 +61,13 @@ class VirtualHidSystem : public HidSystem {
  private:
   friend class VirtualReader;
   friend class VirtualWriter;
+  bool MayOpen(const std::string& path);
+
   std::vector<VirtualDevice> devices_;  // in enumeration order
   std::vector<VirtualReader*> readers_;
   std::vector<VirtualWriter*> writers_;
   int pendants_ = 0;
+  HidOpenFailure lastOpenFailure_;
 };
 
 class VirtualLinkWindow : public LinkWindow {

@@ -1,15 +1,26 @@
 #!/usr/bin/env bash
-# Static checks of the release DLL: PE32 for i386, exactly the host's 23
-# export names with no decoration, and imports from Windows system DLLs only.
+# Static checks of the release: PE32 for i386 and imports from Windows system
+# DLLs only; the DLL exports exactly the host's 23 names with no decoration,
+# and the probe (--program) is a console program.
+# Usage: check_release_dll.sh [--program] FILE [OBJDUMP]
 set -euo pipefail
-dll=$1
+program=0
+if [ "${1:-}" = --program ]; then program=1; shift; fi
+file=$1
 objdump=${2:-i686-w64-mingw32-objdump}
-dump=$("$objdump" -p "$dll")
+dump=$("$objdump" -p "$file")
 fail=0
 
 grep -q 'file format pei-i386' <<<"$dump" || { echo "not a PE file for i386"; fail=1; }
 grep -qE '^Magic[[:space:]]+010b' <<<"$dump" || { echo "not PE32 (optional header magic is not 010b)"; fail=1; }
 
+# The header's characteristics, one a line, up to the first blank line.
+characteristics=$(awk '/^Characteristics/{on=1; next} on && /^[[:space:]]/{sub(/^[[:space:]]+/, ""); print; next} on{exit}' <<<"$dump")
+if ((program)); then
+  grep -qE '^Subsystem[[:space:]]+0+3[[:space:]]' <<<"$dump" || { echo "not a console program"; fail=1; }
+  ! grep -qx DLL <<<"$characteristics" || { echo "a DLL, not a program"; fail=1; }
+else
+  grep -qx DLL <<<"$characteristics" || { echo "not a DLL"; fail=1; }
 expected="Config DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer DoDwell Home InitControl \
 JogOff JogOn PostInitControl Probe Purge Reset SetCode SetDoButton SetGetDRO SetGetLED SetProName SetSetDRO SetSetLED \
 StopPlug Update"
@@ -19,6 +30,7 @@ if [ "$actual" != "$expected" ]; then
   echo "  expected: $expected"
   echo "  actual:   $actual"
   fail=1
+fi
 fi
 
 allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|ws2_32|wsock32|setupapi|hid|msvcrt|shell32|comctl32|comdlg32|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
@@ -30,5 +42,11 @@ while read -r name; do
   fi
 done < <(awk '/DLL Name:/{print $3}' <<<"$dump")
 
-[ $fail = 0 ] && echo "release DLL: PE32 i386, 23 undecorated exports, system imports only"
+if [ $fail = 0 ]; then
+  if ((program)); then
+    echo "$(basename "$file"): PE32 i386 console program, system imports only"
+  else
+    echo "$(basename "$file"): PE32 i386, 23 undecorated exports, system imports only"
+  fi
+fi
 exit $fail
