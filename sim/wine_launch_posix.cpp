@@ -28,7 +28,7 @@ int RunUnderWine(const std::vector<std::string>& args) {
   }
   setenv("WINEPREFIX", EnvOr("WINEPREFIX", source + "/build/wineprefix").c_str(), 1);
   setenv("WINEDEBUG", EnvOr("WINEDEBUG", "-all").c_str(), 1);
-  setenv("WINEDLLOVERRIDES", EnvOr("WINEDLLOVERRIDES", "mscoree,mshtml=").c_str(), 1);
+  setenv("WINEDLLOVERRIDES", EnvOr("WINEDLLOVERRIDES", "mscoree,mshtml=;winedbg.exe=d").c_str(), 1);
 
   std::vector<std::string> command;
   if (EnvOr("DISPLAY", "").empty()) command = {"xvfb-run", "-a"};
