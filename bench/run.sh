@@ -81,6 +81,7 @@ rows = [
     ("poll cycle, busy (native)", f"{poll.get('BM_BusyPollCycle', float('nan')):.0f} ns, {ir('busy')} instructions"),
     ("UI thread per cycle under Wine, report ready", grab(wine, r"report ready:\s+median\s+([\d.]+ us)")),
     ("UI thread per cycle under Wine, 25 reports queued", grab(wine, r"25 queued:\s+median\s+([\d.]+ us)")),
+    ("  of which the harness's pipe pendant alone, 25 reads", grab(wine, r"alone, 25 reads:\s+median\s+([\d.]+ us)")),
     ("UI thread per cycle under Wine, no report", grab(wine, r"no report:\s+median\s+([\d.]+ us)")),
     ("profile store cycle on 1 MB, native (ratio to raw read+write)", grab(prof, r"SUMMARY:\s*(.+)")),
     ("profile store cycle on 1 MB, MSXML under Wine (ratio)", grab(wprof, r"SUMMARY:\s*(.+)")),

@@ -1,8 +1,10 @@
 // How long one poll cycle holds the window's thread under Wine: the time
 // inside the plug-in's WM_TIMER handling, when one report is ready, when 25
 // are queued (a pendant that streams), and when none comes (the read wait
-// runs out). Also the start-up, from SetProName to the end of
-// PostInitControl. Prints microseconds.
+// runs out). Beside it, what the harness's pipe pendant alone costs for 25
+// reads, since under Wine every read of a named pipe is a round trip to the
+// server that a HID read on Windows is not. Also the start-up, from
+// SetProName to the end of PostInitControl. Prints microseconds.
 #include <windows.h>
 
 #include <algorithm>
@@ -37,6 +39,34 @@ double MicrosecondsOfOneCycle(quenta::wine::WineDriver& driver, int reportsQueue
   return 1e6 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+double Microseconds(const LARGE_INTEGER& before, const LARGE_INTEGER& after) {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  return 1e6 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// 25 reports read from a pipe pendant the way the plug-in reads them, with
+// nothing done with them: the transport's share of a cycle.
+double MicrosecondsOfPipeReads(quenta::wine::PipeDevice& pendant, HANDLE client, HANDLE event, int reports) {
+  pendant.Pump();
+  for (int i = 0; i < reports; ++i) pendant.SendReport({0x00, 0x02, 0, 0, 0, 0, 0, 0});
+  OVERLAPPED io = {};
+  io.hEvent = event;
+  unsigned char buffer[8];
+  LARGE_INTEGER before, after;
+  QueryPerformanceCounter(&before);
+  DWORD got = 0;
+  while (ReadFile(client, buffer, sizeof buffer, &got, &io)) {
+  }
+  QueryPerformanceCounter(&after);
+  CancelIo(client);
+  GetOverlappedResult(client, &io, &got, TRUE);
+  return Microseconds(before, after);
+}
+
 }  // namespace
 
 int main() {
@@ -66,6 +96,19 @@ int main() {
       std::printf("the pendant was not connected\n");
       status = 1;
     }
+  }
+  {
+    quenta::wine::PipeHidBus bus;
+    quenta::wine::PipeDevice& pendant = bus.AddPendant();
+    const HANDLE client = CreateFileA(pendant.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::vector<double> samples;
+    for (int i = 0; i < kCycles; ++i) samples.push_back(MicrosecondsOfPipeReads(pendant, client, event, 25));
+    std::printf("wine pipe pendant alone, 25 reads: median %8.1f us, max %8.1f us (%d cycles)\n", Median(samples),
+                *std::max_element(samples.begin(), samples.end()), kCycles);
+    CloseHandle(event);
+    CloseHandle(client);
   }
   DeleteFileA(profile.c_str());
   return status;
