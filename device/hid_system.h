@@ -29,10 +29,6 @@ enum class HidIo {
   Gone,    // the device is no longer there, whether or not a removal was notified
 };
 
-// A handle opened for overlapped reading. The driver keeps the reports that
-// arrive for this handle in a queue; each read takes the oldest. At most one
-// read is outstanding; a report that completes after a wait ran out is
-// delivered whole by a later call.
 // Why the last open of a reader or writer failed.
 enum class HidOpenError {
   None,          // the last open succeeded
@@ -47,6 +43,10 @@ struct HidOpenFailure {
   std::uint32_t systemCode = 0;  // the operating system's own error number, 0 when there is none
 };
 
+// A handle opened for overlapped reading. The driver keeps the reports that
+// arrive for this handle in a queue; each read takes the oldest. At most one
+// read is outstanding; a report that completes after a wait ran out is
+// delivered whole by a later call.
 class HidReader {
  public:
   // Destruction cancels an outstanding read and waits for its end, so nothing
