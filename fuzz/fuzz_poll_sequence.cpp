@@ -107,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 0:
           for (std::uint8_t& byte : report) byte = in.Byte();
           seen = false;
+          cleanIdlePolls = 0;  // a new state: its own polls count from here
           break;
         case 1:
         case 2:
