@@ -13,28 +13,53 @@ namespace quenta {
 inline bool WithShift(const ButtonStates& buttons, int bit) { return buttons.Down(bit) && buttons.Shift(); }
 inline bool WithoutShift(const ButtonStates& buttons, int bit) { return buttons.Down(bit) && !buttons.Shift(); }
 
-// A press latch. The button part decides the latch; a host-state part that
-// refuses only delays the action, which then comes at the first poll the host
-// allows it while the buttons are still held. A chord counts as held only
+// A press latch: a handler acts once per press. A chord counts as held only
 // while all its keys are down, so releasing any one of them re-arms it.
 class PressLatch {
  public:
-  template <typename HostAllows>
-  bool Press(bool buttonsHeld, HostAllows hostAllows) {
+  bool Press(bool buttonsHeld) {
     if (!buttonsHeld) {
       set_ = false;
       return false;
     }
-    if (set_ || !hostAllows()) return false;
+    if (set_) return false;
     set_ = true;
     return true;
-  }
-  bool Press(bool buttonsHeld) {
-    return Press(buttonsHeld, [] { return true; });
   }
 
  private:
   bool set_ = false;
+};
+
+// A press latch whose action also needs the host's leave (an LED lit or off).
+// A refusal only delays the action to the first later poll at which the host
+// allows it while the buttons are still held. The latch is taken before the
+// host is asked, so a timer message inside the question sees the press as
+// handled; the answer counts only if no newer press took the latch meanwhile,
+// so one press never acts twice on two answers.
+class GatedLatch {
+ public:
+  template <typename HostAllows, typename Act>
+  void Press(bool buttonsHeld, HostAllows hostAllows, Act act) {
+    if (!buttonsHeld) {
+      set_ = false;
+      return;
+    }
+    if (set_) return;
+    set_ = true;
+    const unsigned press = ++presses_;
+    const bool allowed = hostAllows();
+    if (presses_ != press) return;
+    if (!allowed) {
+      set_ = false;
+      return;
+    }
+    act();
+  }
+
+ private:
+  bool set_ = false;
+  unsigned presses_ = 0;
 };
 
 // A press timed in ticks (Update calls, not polls): the press edge restarts

@@ -43,27 +43,25 @@ void RunFunction(int position) {
   } else if (code >= kFirstOemCode && code < kFirstMacroCode) {
     const int n = code - kFirstOemCode;
     SendButton(OemCode(n));
-    ShowStatus(kOemMessages[n]);
+    ShowStatusLine(kOemMessages[n]);
   } else if (code >= kFirstMacroCode && code < kFirstMacroCode + 4) {
     const int n = code - kFirstMacroCode;
     char text[16];
     std::snprintf(text, sizeof text, "M%d", static_cast<int>(MacroNumber(n)));
-    Host.Code(text);
-    ShowStatus(kMacroMessages[n]);
+    SendCode(text);
+    ShowStatusLine(kMacroMessages[n]);
   }
 }
 
 }  // namespace
 
-void FunctionKeys::Run(const ButtonStates& buttons) {
-  for (int key = 0; key < 2; ++key) {
-    const int bit = kFirstFunctionKeyBit + key;
-    TimedLatch& latch = keys_[key];
-    if (latch.PressEdge(WithShift(buttons, bit))) continue;
-    // The release counts only with Shift still down; otherwise the latch waits for it.
-    const std::optional<std::int32_t> held = latch.ReleaseEdge(buttons.Up(bit) && buttons.Shift());
-    if (held && IsShortHold(*held)) RunFunction(Settings.BUTTON[key]);
-  }
+void FunctionKeys::RunKey(int key, const ButtonStates& buttons) {
+  const int bit = kFirstFunctionKeyBit + key;
+  TimedLatch& latch = keys_[key];
+  if (latch.PressEdge(WithShift(buttons, bit))) return;
+  // The release counts only with Shift still down; otherwise the latch waits for it.
+  const std::optional<std::int32_t> held = latch.ReleaseEdge(buttons.Up(bit) && buttons.Shift());
+  if (held && IsShortHold(*held)) RunFunction(Settings.BUTTON[key]);
 }
 
 }  // namespace quenta

@@ -8,7 +8,9 @@ namespace quenta {
 
 class FunctionKeys {
  public:
-  void Run(const ButtonStates& buttons);
+  static constexpr int kKeys = 2;
+  // The handler of key `key`: bit 16 + key with Shift.
+  void RunKey(int key, const ButtonStates& buttons);
 
  private:
   TimedLatch keys_[2] = {TimedLatch(HoldTicks2), TimedLatch(HoldTicks2)};

@@ -37,24 +37,24 @@ bool Reversed(int bit) {
 bool ShiftFunction(const ButtonStates& buttons, int bit) { return bit >= kFirstShiftFunctionBit && buttons.Shift(); }
 }  // namespace
 
-void JogButtons::RunHandlers(const ButtonStates& buttons, bool stepJogMode) {
-  for (JogButton& button : buttons_) {
-    const bool shiftFunction = ShiftFunction(buttons, button.bit);
-    const bool down = buttons.Down(button.bit) && !shiftFunction;
-    const bool up = buttons.Up(button.bit) && !shiftFunction;
-    if (stepJogMode)
-      HandleStepMode(button, down, up);
-    else
-      HandleRateMode(button, down, up);
+void JogButtons::RunButton(int index, const ButtonStates& buttons, bool stepJogMode, bool zeroSelectionArmed) {
+  JogButton& button = buttons_[static_cast<std::size_t>(index)];
+  const bool shiftFunction = ShiftFunction(buttons, button.bit);
+  const bool down = buttons.Down(button.bit) && !shiftFunction;
+  const bool up = buttons.Up(button.bit) && !shiftFunction;
+  if (zeroSelectionArmed) {
+    // The jog buttons pick the axis to zero instead of jogging, but an axis
+    // let go must not run on until the selection ends.
+    if (up && button.held.IsSet() && button.Active()) {
+      button.armed = false;
+      EndJog(button);
+    }
+    return;
   }
-}
-
-void JogButtons::EndReleasedJogs(const ButtonStates& buttons) {
-  for (JogButton& button : buttons_) {
-    if (!button.jogging || !buttons.Up(button.bit) || ShiftFunction(buttons, button.bit)) continue;
-    button.armed = false;
-    EndJog(button);
-  }
+  if (stepJogMode)
+    HandleStepMode(button, down, up);
+  else
+    HandleRateMode(button, down, up);
 }
 
 void JogButtons::HandleStepMode(JogButton& button, bool down, bool up) {
@@ -66,7 +66,7 @@ void JogButtons::HandleStepMode(JogButton& button, bool down, bool up) {
 
 void JogButtons::HandleRateMode(JogButton& button, bool down, bool up) {
   const bool held = button.held.IsSet();
-  if (up && held && button.jogging && !button.armed) {
+  if (up && held && button.Active() && !button.armed) {
     // Started in step jog mode: a started jog always ends, and is not taken as a tap.
     EndJog(button);
   } else if (down && !held && !button.armed) {
@@ -84,38 +84,69 @@ void JogButtons::HandleRateMode(JogButton& button, bool down, bool up) {
   }
 }
 
+// Every state change comes before the host call that follows from it, and
+// after each call only what is still due goes out: a host whose call runs a
+// message loop may meanwhile let the plug-in act on newer reports, which can
+// end this start (its release) or begin it anew (a new press).
 void JogButtons::StartJog(JogButton& button, bool stepJogMode) {
-  if (!memory_.saved) {
-    if (LedLit(14))
-      memory_.led14 = true;
-    else if (LedLit(15))
-      memory_.led15 = true;
-    else if (LedLit(57))
-      memory_.led57 = true;
-    memory_.saved = true;
-  }
-  // Every state change comes before the host call that follows from it: a
-  // host that runs a message loop inside DoButton must find it done.
   button.held.Set();
-  button.jogging = true;
+  button.starting = true;
+  const unsigned start = ++button.starts;
+  const auto due = [&button, start] { return !HostSilenced && button.starting && button.starts == start; };
+  if (!memory_.saved) NoteJogModeLed(button, start);
+  if (!due()) return;
   // The host's jog mode is switched at most once per jog period.
-  if (!memory_.switched) {
-    if (stepJogMode && !memory_.led15) {
-      memory_.switched = true;
-      SendButton(205);
-    } else if (!stepJogMode && !memory_.led14) {
-      memory_.switched = true;
-      SendButton(204);
-    }
+  if (!memory_.switched && (stepJogMode ? !memory_.led15 : !memory_.led14)) {
+    memory_.switched = true;
+    SendButton(stepJogMode ? 205 : 204);
+    if (!due()) return;
   }
+  button.starting = false;
+  button.jogging = true;
   const JogCodes& codes = kJogCodes[button.bit - kFirstJogBit];
   SendButton(Reversed(button.bit) ? codes.reversedStart : codes.start);
 }
 
+// The first lit of LEDs 14, 15 and 57, asked in that order. Another start
+// that noted them while a question was under way keeps its note.
+void JogButtons::NoteJogModeLed(const JogButton& button, unsigned start) {
+  int lit = 0;
+  for (int led : {14, 15, 57}) {
+    const bool on = LedLit(led);
+    if (!button.starting || button.starts != start) return;
+    if (on) {
+      lit = led;
+      break;
+    }
+  }
+  if (memory_.saved) return;
+  memory_.saved = true;
+  memory_.led14 = lit == 14;
+  memory_.led15 = lit == 15;
+  memory_.led57 = lit == 57;
+}
+
 void JogButtons::EndJog(JogButton& button) {
   button.held.Clear();
+  button.starting = false;
   button.jogging = false;
   SendButton(kJogCodes[button.bit - kFirstJogBit].end);
+}
+
+void JogButtons::EndRunningJogs() {
+  for (JogButton& button : buttons_) {
+    if (!button.jogging) continue;
+    button.armed = false;
+    EndJog(button);
+  }
+}
+
+void JogButtons::ForgetPendingPresses() {
+  for (JogButton& button : buttons_) {
+    if (button.Active()) continue;
+    button.held.Clear();
+    button.armed = false;
+  }
 }
 
 void JogButtons::ExpireArms() {

@@ -32,7 +32,7 @@ std::int32_t StepClass(double v, std::int32_t previous) {
   return previous;
 }
 
-void StepRate() {
+void AdvanceJogRate() {
   const double v = ReadDro(kJogRateDro);
   if (v < 5.0)
     WriteDro(kJogRateDro, 5.0);
@@ -46,7 +46,7 @@ void StepRate() {
     WriteDro(kJogRateDro, 5.0);
 }
 
-void StepStep() {
+void AdvanceJogStep() {
   const double v = ReadDro(kJogStepDro);
   if (v < 0.001)
     WriteDro(kJogStepDro, 0.001);
@@ -64,27 +64,29 @@ void StepStep() {
 
 }  // namespace
 
-void JogSelect::Run(const ButtonStates& buttons) {
-  // Classified before the buttons act, so a change shows on the pendant one poll later.
-  Classify();
-  // The first press only switches the mode; the value moves from the second on.
-  if (rateButton_.Press(buttons.Down(kJogRateButton))) {
-    if (stepJogMode_)
-      stepJogMode_ = false;
-    else
-      StepRate();
-  }
-  if (stepButton_.Press(buttons.Down(kJogStepButton))) {
-    if (!stepJogMode_)
-      stepJogMode_ = true;
-    else
-      StepStep();
-  }
+void JogSelect::Classify() {
+  const unsigned mine = ++classifications_;
+  const bool step = stepJogMode_;
+  const double v = ReadDro(step ? kJogStepDro : kJogRateDro);
+  if (classifications_ != mine) return;
+  jogIndicator_ = step ? StepClass(v, jogIndicator_) : RateClass(v, jogIndicator_);
 }
 
-void JogSelect::Classify() {
-  jogIndicator_ = stepJogMode_ ? StepClass(ReadDro(kJogStepDro), jogIndicator_)
-                               : RateClass(ReadDro(kJogRateDro), jogIndicator_);
+// The first press only switches the mode; the value moves from the second on.
+void JogSelect::RunRateButton(const ButtonStates& buttons) {
+  if (!rateButton_.Press(buttons.Down(kJogRateButton))) return;
+  if (stepJogMode_)
+    stepJogMode_ = false;
+  else
+    AdvanceJogRate();
+}
+
+void JogSelect::RunStepButton(const ButtonStates& buttons) {
+  if (!stepButton_.Press(buttons.Down(kJogStepButton))) return;
+  if (!stepJogMode_)
+    stepJogMode_ = true;
+  else
+    AdvanceJogStep();
 }
 
 }  // namespace quenta

@@ -9,17 +9,23 @@
 
 namespace quenta {
 
+// The indicator classes are what the pendant can show: one class per value
+// of each cycle (rates 1 to 3, steps 4 to 6), and for a value off the cycle
+// where it lies against it (11 and 12, 14 to 16), so an operator sees that
+// the next press brings it back onto the cycle.
 class JogSelect {
  public:
-  void Run(const ButtonStates& buttons);
+  // The three handlers, in this order: a change shows on the pendant one poll later.
+  void Classify();
+  void RunRateButton(const ButtonStates& buttons);
+  void RunStepButton(const ButtonStates& buttons);
   bool StepJogMode() const { return stepJogMode_; }
   std::int32_t JogIndicator() const { return jogIndicator_; }
 
  private:
-  void Classify();
-
   bool stepJogMode_ = false;
   std::int32_t jogIndicator_ = 0;
+  unsigned classifications_ = 0;  // a newer classification made while the host answered wins
   PressLatch rateButton_;
   PressLatch stepButton_;
 };

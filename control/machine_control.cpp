@@ -31,26 +31,31 @@ std::int16_t ScreenSetting(int slot) {
 
 }  // namespace
 
+// While LED 800 is lit the E-stop needs the Shift chord, so a held button cannot reset it.
 void MachineControl::RunEStop(const ButtonStates& buttons) {
-  // While LED 800 is lit the E-stop needs the Shift chord, so a held button cannot reset it.
-  if (eStop_.Press(WithoutShift(buttons, kEStopButton), [] { return !LedLit(kEStopLed); })) SendButton(1021);
-  if (eStopChord_.Press(WithShift(buttons, kEStopButton), [] { return LedLit(kEStopLed); })) SendButton(1021);
+  eStop_.Press(WithoutShift(buttons, kEStopButton), [] { return !LedLit(kEStopLed); }, [] { SendButton(1021); });
 }
 
-void MachineControl::RunMachineButtons(const ButtonStates& buttons) {
+void MachineControl::RunEStopChord(const ButtonStates& buttons) {
+  eStopChord_.Press(WithShift(buttons, kEStopButton), [] { return LedLit(kEStopLed); }, [] { SendButton(1021); });
+}
+
+void MachineControl::RunSpindle(const ButtonStates& buttons) {
   if (spindle_.Press(WithShift(buttons, kSpindleButton))) SendButton(110);
-  if (cycleStart_.Press(WithShift(buttons, kCycleStartButton))) {
-    const bool led804 = LedLit(804);
-    skip1002Once_ = true;
-    SendButton(led804 ? 1001 : 1000);
-  }
-  if (cycleStep_.Press(WithShift(buttons, kScreenButton))) {
-    const bool skip1002 = skip1002Once_;
-    skip1002Once_ = false;
-    SendButton(1003);
-    if (!skip1002) SendButton(1002);
-  }
-  RunScreenButton(buttons);
+}
+
+void MachineControl::RunCycleStart(const ButtonStates& buttons) {
+  if (!cycleStart_.Press(WithShift(buttons, kCycleStartButton))) return;
+  skip1002Once_ = true;
+  SendButton(LedLit(804) ? 1001 : 1000);
+}
+
+void MachineControl::RunCycleStop(const ButtonStates& buttons) {
+  if (!cycleStop_.Press(WithShift(buttons, kScreenButton))) return;
+  const bool skip1002 = skip1002Once_;
+  skip1002Once_ = false;
+  SendButton(1003);
+  if (!skip1002) SendButton(1002);
 }
 
 void MachineControl::RunScreenButton(const ButtonStates& buttons) {

@@ -9,6 +9,8 @@ namespace {
 constexpr int kZeroButton = 24;
 constexpr int kScaleResetButton = 25;
 constexpr int kFirstScaleButton = 20;
+constexpr int kFirstJogBit = 10;
+constexpr std::int32_t kFirstZeroCode = 1008;
 constexpr double kScaleMax = 250.0;
 constexpr double kScaleMin = 1.0;
 constexpr double kScaleReset = 100.0;
@@ -40,32 +42,30 @@ bool EitherDown(const ButtonStates& buttons, int firstBit) {
 
 }  // namespace
 
-void ZeroSelection::Run(const ButtonStates& buttons) {
-  selection_.ButtonEdge(buttons.Down(kZeroButton));
-  // Axes X, Y, Z, A: jog buttons 10/11, 12/13, 14/15, 16/17; zero codes 1008 to 1011.
-  const std::array<bool, 4> axisDown = {EitherDown(buttons, 10), EitherDown(buttons, 12), EitherDown(buttons, 14),
-                                        EitherDown(buttons, 16)};
-  selection_.Chords(
-      axisDown, [](std::size_t) { return true; },
-      [](std::size_t axis) { SendButton(1008 + static_cast<std::int32_t>(axis)); });
+void ZeroSelection::RunButton(const ButtonStates& buttons) { selection_.ButtonEdge(buttons.Down(kZeroButton)); }
+
+void ZeroSelection::RunChord(int axis, const ButtonStates& buttons) {
+  selection_.Chord(
+      static_cast<std::size_t>(axis), EitherDown(buttons, kFirstJogBit + 2 * axis), [] { return true; },
+      [axis] { SendButton(kFirstZeroCode + axis); });
 }
 
-void DroScaling::Run(const ButtonStates& buttons) {
-  if (!resetSelection_.Armed()) RunScaleButtons(buttons);
+void DroScaling::RunScaleButton(int index, const ButtonStates& buttons) {
+  if (resetSelection_.Armed()) return;
+  // The latch is set by every press, also one that sends nothing: no auto-repeat.
+  if (scaleLatches_[static_cast<std::size_t>(index)].Press(buttons.Down(kFirstScaleButton + index)))
+    Scale(kScaleSteps[index]);
+}
+
+void DroScaling::RunResetButton(const ButtonStates& buttons) {
   resetSelection_.ButtonEdge(buttons.Down(kScaleResetButton));
-  const std::array<bool, 2> pairDown = {EitherDown(buttons, kFirstScaleButton),
-                                        EitherDown(buttons, kFirstScaleButton + 2)};
-  // While either LED is lit the reset waits, and is tried again at every poll.
-  resetSelection_.Chords(
-      pairDown, [](std::size_t) { return !LedLit(804) && !LedLit(805); },
-      [](std::size_t pair) { WriteDro(kResetDros[pair], kScaleReset); });
 }
 
-void DroScaling::RunScaleButtons(const ButtonStates& buttons) {
-  for (int i = 0; i < 4; ++i) {
-    // The latch is set by every press, also one that sends nothing: no auto-repeat.
-    if (scaleLatches_[i].Press(buttons.Down(kFirstScaleButton + i))) Scale(kScaleSteps[i]);
-  }
+// While either LED is lit the reset waits, and is tried again at every poll.
+void DroScaling::RunResetChord(int pair, const ButtonStates& buttons) {
+  resetSelection_.Chord(
+      static_cast<std::size_t>(pair), EitherDown(buttons, kFirstScaleButton + 2 * pair),
+      [] { return !LedLit(804) && !LedLit(805); }, [pair] { WriteDro(kResetDros[pair], kScaleReset); });
 }
 
 }  // namespace quenta

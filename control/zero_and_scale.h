@@ -19,8 +19,6 @@ class ArmedSelection {
       : held_(HoldTicks2), lapseTimer_(lapseTimer), lapseAfterTicks_(lapseAfterTicks) {}
 
   bool Armed() const { return armed_; }
-  // A member has acted and its buttons are still down.
-  bool Acting() const { return armed_ && held_.IsSet(); }
 
   void ButtonEdge(bool buttonDown) {
     if (held_.PressEdge(buttonDown && !armed_)) return;
@@ -33,32 +31,46 @@ class ArmedSelection {
     }
   }
 
-  // allows(member) says whether the host lets the member act now; act(member)
-  // performs its action, after the selection's state is already updated.
+  // The chord of member m. allows() asks the host whether the member may act
+  // now, after the selection already counts it as acting, so a timer message
+  // inside the question sees the selection taken; act() performs the action.
+  // A refusal gives the selection back, to be tried again at the next poll.
   template <typename Allows, typename Act>
-  void Chords(const std::array<bool, Members>& anyDown, Allows allows, Act act) {
-    for (std::size_t m = 0; m < Members; ++m) {
-      if (anyDown[m] && !held_.IsSet() && armed_) {
-        if (allows(m)) {
-          held_.Set();
-          done_[m] = true;
-          act(m);
-        }
-      } else if (!anyDown[m] && held_.IsSet() && armed_ && done_[m]) {
-        armed_ = false;
+  void Chord(std::size_t m, bool anyDown, Allows allows, Act act) {
+    if (anyDown && !held_.IsSet() && armed_) {
+      held_.Set();
+      done_[m] = true;
+      const unsigned attempt = ++attempts_;
+      const bool allowed = allows();
+      if (attempts_ != attempt) return;
+      if (!allowed) {
         held_.Clear();
+        done_[m] = false;
+        return;
       }
+      act();
+    } else if (!anyDown && held_.IsSet() && armed_ && done_[m]) {
+      armed_ = false;
+      held_.Clear();
     }
   }
 
   void Lapse() {
     if (lapseTimer_.Read() > lapseAfterTicks_ && !held_.IsSet()) armed_ = false;
   }
+  // After a gap in the link: the selection, and a press of its button under way, start afresh.
+  void Forget() {
+    armed_ = false;
+    held_.Clear();
+    done_.fill(false);
+    ++attempts_;
+  }
 
  private:
   bool armed_ = false;
   TimedLatch held_;  // shared by the arming press (timed on the shared HoldTicks2) and the member that acts
   std::array<bool, Members> done_{};
+  unsigned attempts_ = 0;  // tells a chord whether the selection was taken anew while the host answered
   TickCounter& lapseTimer_;
   std::int32_t lapseAfterTicks_;
 };
@@ -69,25 +81,35 @@ constexpr std::int32_t kScaleResetLapseTicks = 7;
 
 class ZeroSelection {
  public:
-  void Run(const ButtonStates& buttons);
+  static constexpr int kAxes = 4;
+
+  void RunButton(const ButtonStates& buttons);
+  // Axis 0 to 3 (X, Y, Z, A): jog buttons 10/11 to 16/17, zero codes 1008 to 1011.
+  void RunChord(int axis, const ButtonStates& buttons);
   void Lapse() { selection_.Lapse(); }
+  void Forget() { selection_.Forget(); }
   bool Armed() const { return selection_.Armed(); }
-  bool ZeroingAxis() const { return selection_.Acting(); }
 
  private:
-  ArmedSelection<4> selection_{HoldTicks11, kZeroLapseTicks};
+  ArmedSelection<kAxes> selection_{HoldTicks11, kZeroLapseTicks};
 };
 
 class DroScaling {
  public:
-  void Run(const ButtonStates& buttons);
+  static constexpr int kScaleButtons = 4;
+  static constexpr int kPairs = 2;
+
+  // Bits 20 to 23; none steps while a scale reset is armed.
+  void RunScaleButton(int index, const ButtonStates& buttons);
+  void RunResetButton(const ButtonStates& buttons);
+  // Pair 0 (bits 20, 21: DRO 821), then pair 1 (bits 22, 23: DRO 74).
+  void RunResetChord(int pair, const ButtonStates& buttons);
   void Lapse() { resetSelection_.Lapse(); }
+  void Forget() { resetSelection_.Forget(); }
 
  private:
-  void RunScaleButtons(const ButtonStates& buttons);
-
-  std::array<PressLatch, 4> scaleLatches_;
-  ArmedSelection<2> resetSelection_{HoldTicks13, kScaleResetLapseTicks};
+  std::array<PressLatch, kScaleButtons> scaleLatches_;
+  ArmedSelection<kPairs> resetSelection_{HoldTicks13, kScaleResetLapseTicks};
 };
 
 }  // namespace quenta

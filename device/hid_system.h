@@ -8,10 +8,15 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "device/reports.h"
 
 namespace quenta {
+
+// The HID driver's input queue per read handle: when it is full, a new report
+// pushes out the oldest.
+constexpr int kDriverQueueReports = 32;
 
 struct HidGuid {
   std::uint8_t bytes[16] = {};
@@ -25,7 +30,8 @@ struct HidAttributes {
 // The outcome of one read or write on the pendant.
 enum class HidIo {
   Done,    // a report was read; the device accepted the report
-  NotNow,  // no report within the wait, the report was not taken in time, or the call failed otherwise
+  NotNow,  // no report within the wait, or the report was not taken in time
+  Failed,  // the call failed while the device stays (stuck after a resume, a failing cable)
   Gone,    // the device is no longer there, whether or not a removal was notified
 };
 
@@ -54,6 +60,10 @@ class HidReader {
   virtual ~HidReader() = default;
   // Waits at most waitMs for the oldest queued report (0: only takes one already there).
   virtual HidIo Read(InputReport& report, unsigned waitMs) = 0;
+  // Appends everything the handle still holds, oldest first, the report an
+  // outstanding read completed with included, and ends that read. Gone when
+  // the device has left; what it had delivered is appended all the same.
+  virtual HidIo Drain(std::vector<InputReport>& reports) = 0;
 };
 
 class HidWriter {

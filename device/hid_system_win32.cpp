@@ -41,7 +41,7 @@ bool DeviceGone(DWORD error) {
   }
 }
 
-HidIo Failed(DWORD error) { return DeviceGone(error) ? HidIo::Gone : HidIo::NotNow; }
+HidIo Failed(DWORD error) { return DeviceGone(error) ? HidIo::Gone : HidIo::Failed; }
 
 HidOpenFailure OpenFailure(DWORD error) {
   HidOpenError kind = HidOpenError::Other;
@@ -54,19 +54,16 @@ HidOpenFailure OpenFailure(DWORD error) {
   return {kind, static_cast<std::uint32_t>(error)};
 }
 
+// Each reader has its own event: at an arrival the new handle is opened while
+// the old one is still being drained.
 class OverlappedReader : public HidReader {
  public:
-  OverlappedReader(HANDLE file, HANDLE event) : file_(file) {
-    overlapped_.hEvent = event;
-  }
+  OverlappedReader(HANDLE file, HANDLE event) : file_(file) { overlapped_.hEvent = event; }
 
   ~OverlappedReader() override {
-    if (pending_) {
-      CancelIo(file_);
-      DWORD ignored = 0;
-      GetOverlappedResult(file_, &overlapped_, &ignored, TRUE);
-    }
+    EndPendingRead();
     CloseHandle(file_);
+    CloseHandle(overlapped_.hEvent);
   }
 
   HidIo Read(InputReport& report, unsigned waitMs) override {
@@ -86,7 +83,37 @@ class OverlappedReader : public HidReader {
     return ok ? Deliver(report, got) : Failed(error);
   }
 
+  HidIo Drain(std::vector<InputReport>& reports) override {
+    // Bounded: a pendant that streams faster than this loop would keep it going.
+    constexpr int kMostReports = 2 * kDriverQueueReports;
+    for (int taken = 0; taken < kMostReports; ++taken) {
+      InputReport report;
+      HidIo io = Read(report, 0);
+      // A read left outstanding may complete between the last look and its
+      // cancel: what it took is taken too.
+      if (io == HidIo::NotNow && pending_) io = EndPendingRead(&report);
+      if (io == HidIo::Done) {
+        reports.push_back(report);
+        continue;
+      }
+      return io == HidIo::Gone ? HidIo::Gone : HidIo::Done;
+    }
+    return HidIo::Done;
+  }
+
  private:
+  // Cancels this reader's own read (CancelIo would end only the calling
+  // thread's) and waits for its end, so nothing completes into freed memory.
+  HidIo EndPendingRead(InputReport* report = nullptr) {
+    if (!pending_) return HidIo::NotNow;
+    pending_ = false;
+    CancelIoEx(file_, &overlapped_);
+    DWORD got = 0;
+    if (GetOverlappedResult(file_, &overlapped_, &got, TRUE)) return report ? Deliver(*report, got) : HidIo::Done;
+    const DWORD error = GetLastError();
+    return error == ERROR_OPERATION_ABORTED ? HidIo::NotNow : Failed(error);
+  }
+
   HidIo Deliver(InputReport& report, DWORD got) {
     if (got == 0) return HidIo::NotNow;
     // A short report fills what it carries; the rest of the report reads as zero.
@@ -117,7 +144,7 @@ class BoundedWriter : public HidWriter {
     if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return HidIo::Done;
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return Failed(error);
-    if (WaitForSingleObject(event_, boundMs) != WAIT_OBJECT_0) CancelIo(file_);
+    if (WaitForSingleObject(event_, boundMs) != WAIT_OBJECT_0) CancelIoEx(file_, &overlapped);
     // The record and buffer must outlive the I/O: wait for the cancelled or finished write.
     if (GetOverlappedResult(file_, &overlapped, &written, TRUE)) return HidIo::Done;
     return Failed(GetLastError());
@@ -131,10 +158,6 @@ class BoundedWriter : public HidWriter {
 
 class Win32HidSystem : public HidSystem {
  public:
-  ~Win32HidSystem() override {
-    if (readEvent_ != nullptr) CloseHandle(readEvent_);
-  }
-
   HidGuid HidClassGuid() override {
     GUID guid;
     HidD_GetHidGuid(&guid);
@@ -176,12 +199,16 @@ class Win32HidSystem : public HidSystem {
   }
 
   std::unique_ptr<HidReader> OpenReader(const std::string& path) override {
-    if (readEvent_ == nullptr) readEvent_ = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-    if (readEvent_ == nullptr) return Refused(GetLastError());
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (file == INVALID_HANDLE_VALUE) return Refused(GetLastError());
+    HANDLE event = CreateEventA(nullptr, TRUE, TRUE, nullptr);
+    if (event == nullptr) {
+      const DWORD error = GetLastError();
+      CloseHandle(file);
+      return Refused(error);
+    }
     lastOpenFailure_ = {};
-    return std::make_unique<OverlappedReader>(file, readEvent_);
+    return std::make_unique<OverlappedReader>(file, event);
   }
 
   std::unique_ptr<HidWriter> OpenWriter(const std::string& path) override {
@@ -208,7 +235,6 @@ class Win32HidSystem : public HidSystem {
   }
 
   HidOpenFailure lastOpenFailure_;
-  HANDLE readEvent_ = nullptr;  // one manual-reset event for every read, closed with the system
 };
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "config/propertiesdlg_win32.h"
-#include "device/window_win32.h"
+#include "device/poll_window_win32.h"
 #include "plugin/framework_string.h"
 #include "plugin/hold_ticks.h"
 #include "plugin/host_view_win32.h"
@@ -15,7 +15,7 @@
 
 namespace {
 
-quenta::PandrelWindow* g_pandrelWin = nullptr;
+quenta::PollWindow* g_pollWindow = nullptr;
 
 template <typename F>
 void Guarded(F&& body) {
@@ -50,15 +50,15 @@ bool InitControl(void* block1, void* block2, void* block3, void* view) {
   quenta::HostBlock3 = block3;
   quenta::HostView = view;
   Guarded([&] {
-    auto* window = new quenta::PandrelWindow();
+    auto* window = new quenta::PollWindow();
     window->Create(quenta::HostViewWindow(view), quenta::ModuleInstance());
-    quenta::PandrelWindow::Destroy(std::exchange(g_pandrelWin, window));
+    quenta::PollWindow::Destroy(std::exchange(g_pollWindow, window));
   });
   return true;
 }
 
 void PostInitControl() {
-  Guarded([] { quenta::PostInitControlCore(g_pandrelWin ? &g_pandrelWin->Link() : nullptr); });
+  Guarded([] { quenta::PostInitControlCore(g_pollWindow ? &g_pollWindow->Link() : nullptr); });
 }
 
 void Update() { quenta::AdvanceHoldTicks(); }
@@ -72,7 +72,7 @@ void Config() {
 }
 
 void StopPlug() {
-  Guarded([] { quenta::PandrelWindow::Destroy(std::exchange(g_pandrelWin, nullptr)); });
+  Guarded([] { quenta::PollWindow::Destroy(std::exchange(g_pollWindow, nullptr)); });
 }
 
 void DoDwell() {}

@@ -1,15 +1,15 @@
 #include "plugin/lifecycle.h"
 
 #include "config/pendant_settings.h"
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 #include "plugin/module_state.h"
 #include "profile/profile_store.h"
 
 namespace quenta {
 
 namespace {
+constexpr char kTitleTail[] = " Pendant --Orbelin Ver 1.0";
 std::string FullTitle;
-std::string TitleTail;
 }  // namespace
 
 std::string ModuleStem(const std::string& modulePath) {
@@ -27,8 +27,7 @@ const char* SetProNameCore(FrameworkString name, const std::string& modulePath) 
     ~ReleaseOnExit() { ReleaseFrameworkString(str); }
   } release{name};
   ProfileName = FrameworkStringText(name);
-  TitleTail = " Pendant --Orbelin Ver 1.0";
-  FullTitle = ModuleStem(modulePath) + TitleTail;
+  FullTitle = ModuleStem(modulePath) + kTitleTail;
   {
     ProfileStore store;  // opens the profile; its destruction writes it back
   }

@@ -14,6 +14,7 @@ void* HostBlock2 = nullptr;
 void* HostBlock3 = nullptr;
 void* HostView = nullptr;
 std::string ProfileName;
+bool HostSilenced = false;
 
 void ShowStatus(const char* text) {
   if (HostBlock3 == nullptr) return;
@@ -30,6 +31,7 @@ void ResetModuleState() {
   Host = HostCallbacks{};
   HostBlock1 = HostBlock2 = HostBlock3 = HostView = nullptr;
   ProfileName.clear();
+  HostSilenced = false;
   Settings = PendantSettings{};
   ResetHoldTicks();
 }

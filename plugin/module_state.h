@@ -14,6 +14,9 @@ extern void* HostBlock2;
 extern void* HostBlock3;
 extern void* HostView;
 extern std::string ProfileName;
+// Set by StopPlug once the jogs it ends have their end codes: from then on the
+// plug-in calls the host no more.
+extern bool HostSilenced;
 
 // Replaces the host's status-line text. Without a HostBlock3 the message is dropped.
 void ShowStatus(const char* text);

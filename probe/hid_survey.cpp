@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 
 namespace quenta::probe {
 

@@ -3,7 +3,7 @@
 #include <iterator>
 #include <memory>
 
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 #include "probe/hid_survey.h"
 #include "probe/open_failure_text.h"
 #include "probe/probe_exit.h"

@@ -58,6 +58,23 @@ void NativeDriver::Notify(unsigned event, const std::string& path) {
   if (!link_ || !window_.registered) return;
   const std::vector<unsigned char> record = DeviceInterfaceBroadcast(path);
   link_->OnDeviceChange(event, record.data());
+  DeleteIfStopped();
+}
+
+void NativeDriver::DeleteIfStopped() {
+  if (stopped_ && link_ && !link_->InUse()) link_.reset();
+}
+
+void NativeDriver::Stop() {
+  if (!link_) return;
+  stopped_ = true;
+  link_->Stop();
+  DeleteIfStopped();
+}
+
+void NativeDriver::SetFailing(bool failing) {
+  EnsureDevices();
+  if (VirtualDevice* pendant = Pendant()) hid_.SetFailing(pendant->path, failing);
 }
 
 void NativeDriver::SendReports(const InputReport& report, int count) {
@@ -82,11 +99,12 @@ void NativeDriver::Replug() {
   Notify(kDeviceArrival, pendantPath_);
 }
 
-void NativeDriver::Plug() {
+bool NativeDriver::Plug() {
   EnsureDevices();
-  if (Pendant() != nullptr && Pendant()->present) return;
+  if (Pendant() != nullptr && Pendant()->present) return false;
   pendantPath_ = hid_.AddPendant().path;
   Notify(kDeviceArrival, pendantPath_);
+  return true;
 }
 
 void NativeDriver::OtherArrives() {
@@ -110,7 +128,9 @@ void NativeDriver::OtherLeaves() {
 }
 
 void NativeDriver::DeliverTimer() {
-  if (link_ && window_.timerStarts > 0) link_->OnTimer();
+  if (!link_ || window_.timerStarts == 0) return;
+  link_->OnTimer();
+  DeleteIfStopped();
 }
 
 void NativeDriver::Poll() {

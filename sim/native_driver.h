@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 #include "sim/plugin_driver.h"
 #include "sim/virtual_hid.h"
 
@@ -23,13 +23,14 @@ class NativeDriver : public PluginDriver {
   void SendReports(const InputReport& report, int count) override;
   void Unplug(bool silently) override;
   void Replug() override;
-  void Plug() override;
+  bool Plug() override;
+  void SetFailing(bool failing) override;
   void OtherArrives() override;
   void OtherLeaves() override;
   void Poll() override;
   void Tick() override;
   ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) override;
-  void Stop() override { link_.reset(); }
+  void Stop() override;
   std::optional<OutputReport> TakeLastReport() override;
 
  private:
@@ -37,11 +38,14 @@ class NativeDriver : public PluginDriver {
   VirtualDevice* Pendant();
   void Notify(unsigned event, const std::string& path);
   void DeliverTimer();
+  // A link stopped from inside one of its own messages goes once they are done.
+  void DeleteIfStopped();
 
   ScriptedHost& host_;
   VirtualHidSystem hid_;
   VirtualLinkWindow window_;
   std::unique_ptr<PandrelWin> link_;
+  bool stopped_ = false;
   int pendantCount_ = 1;
   bool devicesMade_ = false;
   std::string pendantPath_;  // the first pendant's path now: a plug moves it

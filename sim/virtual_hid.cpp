@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 
 namespace quenta {
 
@@ -20,10 +20,11 @@ class VirtualReader : public HidReader {
 
   HidIo Read(InputReport& out, unsigned) override {
     ++system_.reads;
+    if (Failing()) return HidIo::Failed;
     if (completed_) {
       out = *completed_;
       completed_.reset();
-      return HidIo::Done;
+      return Taken(out);
     }
     if (dead_) return HidIo::Gone;
     if (queue_.empty()) {
@@ -32,13 +33,26 @@ class VirtualReader : public HidReader {
     }
     out = queue_.front();
     queue_.pop_front();
-    return HidIo::Done;
+    return Taken(out);
+  }
+
+  HidIo Drain(std::vector<InputReport>& reports) override {
+    if (Failing()) return HidIo::Done;
+    if (completed_) queue_.push_front(*completed_);
+    completed_.reset();
+    outstanding_ = false;
+    for (const InputReport& report : queue_) {
+      reports.push_back(report);
+      Taken(report);
+    }
+    queue_.clear();
+    return dead_ ? HidIo::Gone : HidIo::Done;
   }
 
   const std::string& Path() const { return path_; }
 
   void Queue(const InputReport& report) {
-    if (dead_) return;
+    if (dead_ || Failing()) return;
     if (outstanding_) {
       outstanding_ = false;
       completed_ = report;
@@ -54,8 +68,23 @@ class VirtualReader : public HidReader {
     outstanding_ = false;
     queue_.clear();
   }
+  // A device that starts failing loses what its handles held, and the report a waiting read took.
+  void Lose() {
+    outstanding_ = false;
+    completed_.reset();
+    queue_.clear();
+  }
 
  private:
+  HidIo Taken(const InputReport& report) {
+    if (system_.onRead) system_.onRead(report);
+    return HidIo::Done;
+  }
+  bool Failing() {
+    const VirtualDevice* device = system_.Find(path_);
+    return !dead_ && device != nullptr && device->failing;
+  }
+
   VirtualHidSystem& system_;
   std::string path_;
   std::deque<InputReport> queue_;
@@ -77,6 +106,8 @@ class VirtualWriter : public HidWriter {
 
   HidIo Write(const OutputReport& report, unsigned) override {
     if (dead_) return HidIo::Gone;
+    const VirtualDevice* device = system_.Find(path_);
+    if (device != nullptr && device->failing) return HidIo::Failed;
     system_.written.push_back(report);
     return HidIo::Done;
   }
@@ -127,6 +158,15 @@ void VirtualHidSystem::Unplug(const std::string& path) {
     if (reader->Path() == path) reader->Kill();
   for (VirtualWriter* writer : writers_)
     if (writer->Path() == path) writer->Kill();
+}
+
+void VirtualHidSystem::SetFailing(const std::string& path, bool failing) {
+  VirtualDevice* device = Find(path);
+  if (device == nullptr) return;
+  device->failing = failing;
+  if (!failing) return;
+  for (VirtualReader* reader : readers_)
+    if (reader->Path() == path) reader->Lose();
 }
 
 void VirtualHidSystem::Replug(const std::string& path) {

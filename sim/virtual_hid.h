@@ -2,10 +2,12 @@
 // the simulator and the benchmarks. It models the driver as the plug-in meets
 // it: each read handle has its own input queue of at most 32 reports (oldest
 // dropped), a read left outstanding takes the next report that arrives, and
-// the handles of a device that left fail as a removed device's.
+// the handles of a device that left fail as a removed device's, and a device
+// can fail while it stays present.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ struct VirtualDevice {
   std::string path;
   HidAttributes attributes;
   bool present = true;
+  bool failing = false;  // present, but every read and write fails
 };
 
 class VirtualReader;
@@ -43,6 +46,10 @@ class VirtualHidSystem : public HidSystem {
   // removed device's from now on. Back: the path opens again (old handles stay dead).
   void Unplug(const std::string& path);
   void Replug(const std::string& path);
+  // Failing: the device stays present while every read and write on its
+  // handles fails and what it sends is lost; starting to fail loses what the
+  // handles held. Not failing: they work again, old handles and new.
+  void SetFailing(const std::string& path, bool failing);
 
   HidGuid HidClassGuid() override;
   void ForEachInterface(const HidGuid& classGuid, const std::function<bool(const std::string&)>& visit) override;
@@ -54,6 +61,7 @@ class VirtualHidSystem : public HidSystem {
   bool failOpens = false;
   HidOpenError failOpensWith = HidOpenError::InUse;  // the reason a failed open of a present device gives
   std::vector<OutputReport> written;
+  std::function<void(const InputReport&)> onRead;  // sees every report a read or a drain takes
   int openHandles = 0;  // live reader and writer handles
   int attributeQueries = 0;
   int reads = 0;        // read calls of the plug-in

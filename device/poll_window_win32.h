@@ -7,31 +7,29 @@
 #include <memory>
 
 #include "device/hid_system.h"
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 
 namespace quenta {
 
-class PandrelWindow : public LinkWindow {
+class PollWindow : public LinkWindow {
  public:
-  PandrelWindow();
-  PandrelWindow(const PandrelWindow&) = delete;
-  PandrelWindow& operator=(const PandrelWindow&) = delete;
+  PollWindow();
+  PollWindow(const PollWindow&) = delete;
+  PollWindow& operator=(const PollWindow&) = delete;
 
-  // Deletes the window object now, or, when reached from inside one of its
-  // own messages (a host callback that stops the plug-in), once that message
-  // returns: the running poll must not lose its object, and it makes no
-  // further host calls.
-  static void Destroy(PandrelWindow* window);
+  // StopPlug: stops the link (its running jogs end, then it is silent) and
+  // deletes the window object now or, when reached from inside one of its own
+  // messages (a host call that stops the plug-in), once that message returns.
+  static void Destroy(PollWindow* window);
   // WS_CHILD only (never visible), 0,0,10,10 under parent, child id 1.
   bool Create(HWND parent, HINSTANCE module);
-  HWND Handle() const { return hwnd_; }
   PandrelWin& Link() { return *link_; }
 
   void StartPollTimer() override;
   void RegisterForDeviceNotifications(const HidGuid& classGuid) override;
 
  private:
-  ~PandrelWindow() override;
+  ~PollWindow() override;
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

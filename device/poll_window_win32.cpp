@@ -1,4 +1,4 @@
-#include "device/window_win32.h"
+#include "device/poll_window_win32.h"
 
 #include <dbt.h>
 
@@ -28,9 +28,9 @@ bool RegisterWindowClass(HINSTANCE module) {
 
 }  // namespace
 
-PandrelWindow::PandrelWindow() : hid_(CreateWin32HidSystem()), link_(std::make_unique<PandrelWin>(*hid_, *this)) {}
+PollWindow::PollWindow() : hid_(CreateWin32HidSystem()), link_(std::make_unique<PandrelWin>(*hid_, *this)) {}
 
-PandrelWindow::~PandrelWindow() {
+PollWindow::~PollWindow() {
   link_.reset();  // closes the pendant handles first
   if (notification_ != nullptr) UnregisterDeviceNotification(notification_);
   if (hwnd_ != nullptr) {
@@ -39,21 +39,21 @@ PandrelWindow::~PandrelWindow() {
   }
 }
 
-bool PandrelWindow::Create(HWND parent, HINSTANCE module) {
+bool PollWindow::Create(HWND parent, HINSTANCE module) {
   if (!RegisterWindowClass(module)) return false;
   hwnd_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD, 0, 0, 10, 10, parent,
                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)), module, nullptr);
   if (hwnd_ == nullptr) return false;
   SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PandrelWindow::WindowProc));
+  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PollWindow::WindowProc));
   return true;
 }
 
-void PandrelWindow::StartPollTimer() {
+void PollWindow::StartPollTimer() {
   if (hwnd_ != nullptr) SetTimer(hwnd_, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
-void PandrelWindow::RegisterForDeviceNotifications(const HidGuid& classGuid) {
+void PollWindow::RegisterForDeviceNotifications(const HidGuid& classGuid) {
   if (hwnd_ == nullptr || notification_ != nullptr) return;
   DEV_BROADCAST_DEVICEINTERFACE_A filter = {};
   filter.dbcc_size = sizeof filter;
@@ -62,19 +62,19 @@ void PandrelWindow::RegisterForDeviceNotifications(const HidGuid& classGuid) {
   notification_ = RegisterDeviceNotificationA(hwnd_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
-void PandrelWindow::Destroy(PandrelWindow* window) {
+void PollWindow::Destroy(PollWindow* window) {
   if (window == nullptr) return;
+  window->link_->Stop();
   if (window->running_ == 0) {
     delete window;
     return;
   }
   window->destroyPending_ = true;
-  window->link_->Halt();
   if (window->hwnd_ != nullptr) KillTimer(window->hwnd_, kPollTimerId);
 }
 
-LRESULT CALLBACK PandrelWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<PandrelWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+LRESULT CALLBACK PollWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<PollWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
   ++self->running_;
   const LRESULT result = self->Dispatch(hwnd, message, wParam, lParam);
@@ -82,7 +82,7 @@ LRESULT CALLBACK PandrelWindow::WindowProc(HWND hwnd, UINT message, WPARAM wPara
   return result;
 }
 
-LRESULT PandrelWindow::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT PollWindow::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // No exception may unwind into the system's message dispatch.
   try {
     if (message == WM_TIMER) {
