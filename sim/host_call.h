@@ -21,6 +21,10 @@ struct HostCall {
   static HostCall Message(std::string t) { return {Kind::Message, 0, 0, std::move(t)}; }
 };
 
+// The host callbacks the plug-in calls, reads included: what an `inside`
+// block waits for.
+enum class HostCallKind { DoButton, Code, SetDRO, GetLED, GetDRO };
+
 // DRO values compare as doubles, exactly.
 bool operator==(const HostCall& a, const HostCall& b);
 inline bool operator!=(const HostCall& a, const HostCall& b) { return !(a == b); }

@@ -63,11 +63,17 @@ class PluginDriver {
   // changes nothing and sends nothing; with no pendant at discovery, Replug
   // makes one appear. OtherLeaves removes the device of the latest
   // OtherArrives still present, or else one that was there from the start.
+  // Plug returns false, changing nothing, when the pendant is present.
   virtual void Unplug(bool silently) = 0;
   virtual void Replug() = 0;
-  virtual void Plug() = 0;
+  virtual bool Plug() = 0;
   virtual void OtherArrives() = 0;
   virtual void OtherLeaves() = 0;
+
+  // The first pendant stays present while every read and write on its handles
+  // fails with ERROR_GEN_FAILURE (31) and what it sends is lost; turning it
+  // on also loses what its handles held. Off: they work again.
+  virtual void SetFailing(bool failing) = 0;
 
   // One timer message of the plug-in's window (nothing before Start or after
   // Stop). The scripted host's pump delivers the same message from inside DoButton.
@@ -78,7 +84,7 @@ class PluginDriver {
   // then OK (ok) or Escape. A refused OK: record the message box through
   // ScriptedHost::RecordMessage, dismiss it, then close the dialog with Escape.
   virtual ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) = 0;
-  // StopPlug.
+  // StopPlug, also from inside a host call of the plug-in.
   virtual void Stop() = 0;
 
   // The last output report written to the pendant since the previous call, if any.

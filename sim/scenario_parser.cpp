@@ -1,5 +1,6 @@
 #include "sim/scenario_parser.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -114,6 +115,41 @@ DialogSetting ParseSetting(const std::string& word) {
   return setting;
 }
 
+void ParseInside(Command& command, const std::vector<std::string>& args) {
+  const char* usage = "inside DoButton|Code|SetDRO|GetLED|GetDRO [N]";
+  if (args.empty()) Fail(std::string("missing word; usage: ") + usage);
+  if (args.size() > 2) Fail("extra word '" + args[2] + "'; usage: " + usage);
+  static const std::pair<const char*, HostCallKind> kCalls[] = {
+      {"DoButton", HostCallKind::DoButton}, {"Code", HostCallKind::Code},     {"SetDRO", HostCallKind::SetDRO},
+      {"GetLED", HostCallKind::GetLED},     {"GetDRO", HostCallKind::GetDRO},
+  };
+  const auto found = std::find_if(std::begin(kCalls), std::end(kCalls),
+                                  [&](const auto& entry) { return args[0] == entry.first; });
+  if (found == std::end(kCalls)) Fail("inside takes DoButton, Code, SetDRO, GetLED or GetDRO, not '" + args[0] + "'");
+  command.call = found->second;
+  if (args.size() < 2) return;
+  switch (command.call) {
+    case HostCallKind::Code: Fail("inside Code takes no number: Code names a text");
+    case HostCallKind::DoButton: command.number = ParseIntWord(args[1], -32768, 32767, "DoButton code"); break;
+    case HostCallKind::GetLED: command.number = ParseIntWord(args[1], kMinCode, kMaxCode, "LED number"); break;
+    default: command.number = ParseIntWord(args[1], kMinCode, kMaxCode, "DRO number"); break;
+  }
+  command.hasNumber = true;
+}
+
+// What a host's message loop may do inside a call.
+bool AllowedInside(Kind kind) {
+  switch (kind) {
+    case Kind::Poll: case Kind::Tick: case Kind::Press: case Kind::Release: case Kind::Raw: case Kind::Send:
+    case Kind::Stream: case Kind::Stall: case Kind::Led: case Kind::Dro: case Kind::Unplug:
+    case Kind::UnplugSilent: case Kind::Replug: case Kind::Plug: case Kind::OtherArrives:
+    case Kind::OtherLeaves: case Kind::Fail: case Kind::Stop:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Fills `command` from its words; the name was already looked up.
 void ParseOperands(Command& command, const std::string& name, const std::vector<Word>& words) {
   if (command.kind == Kind::Expect) {
@@ -167,6 +203,12 @@ void ParseOperands(Command& command, const std::string& name, const std::vector<
       ExpectCount(args, 1, "stream N");
       command.number = ParseIntWord(args[0], 0, kStreamMax, "reports per poll");
       break;
+    case Kind::Fail:
+      ExpectCount(args, 1, "fail on|off");
+      if (args[0] != "on" && args[0] != "off") Fail("fail takes on or off, not '" + args[0] + "'");
+      command.on = args[0] == "on";
+      break;
+    case Kind::Inside: ParseInside(command, args); break;
     case Kind::Unplug:
       if (args.size() > 1) Fail("extra word '" + args[1] + "'; usage: unplug [silent]");
       if (args.size() == 1) {
@@ -216,7 +258,8 @@ std::optional<Kind> LookUp(const std::string& name) {
       {"led", Kind::Led}, {"dro", Kind::Dro}, {"press", Kind::Press}, {"release", Kind::Release},
       {"pump", Kind::Pump}, {"raw", Kind::Raw}, {"stream", Kind::Stream}, {"send", Kind::Send},
       {"stall", Kind::Stall}, {"unplug", Kind::Unplug}, {"replug", Kind::Replug}, {"plug", Kind::Plug},
-      {"other-arrives", Kind::OtherArrives}, {"other-leaves", Kind::OtherLeaves}, {"poll", Kind::Poll},
+      {"other-arrives", Kind::OtherArrives}, {"other-leaves", Kind::OtherLeaves}, {"fail", Kind::Fail},
+      {"inside", Kind::Inside}, {"poll", Kind::Poll},
       {"tick", Kind::Tick}, {"config", Kind::Config}, {"stop", Kind::Stop}, {"expect", Kind::Expect},
       {"expect-report", Kind::ExpectReport}, {"expect-profile", Kind::ExpectProfile},
       {"expect-profile-unchanged", Kind::ExpectProfileUnchanged}, {"expect-title", Kind::ExpectTitle},
@@ -349,6 +392,7 @@ std::optional<Scenario> ParseScenario(const std::string& file, const std::string
   std::istringstream lines(text);
   std::string line;
   int number = 0;
+  Command* block = nullptr;  // the inside whose lines are being read
   while (std::getline(lines, line)) {
     ++number;
     if (number == 1 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
@@ -362,18 +406,32 @@ std::optional<Scenario> ParseScenario(const std::string& file, const std::string
       const Word& first = words->front();
       const std::optional<Kind> kind = LookUp(first.text);
       if (first.isSeparator || first.separatorAfter) Fail("';' is only allowed between the calls of expect");
+      if (first.text == "end") {
+        if (block == nullptr) Fail("end without inside");
+        if (words->size() > 1) Fail("extra word '" + (*words)[1].text + "'; usage: end");
+        block = nullptr;
+        continue;
+      }
       if (!kind) Fail("unknown command '" + first.text + "'");
+      if (block != nullptr && *kind == Kind::Inside) Fail("inside cannot be nested: end the block first");
+      if (block != nullptr && !AllowedInside(*kind)) Fail("'" + first.text + "' cannot run inside a host call");
       Command command;
       command.kind = *kind;
       command.line = number;
       command.source = line.substr(line.find_first_not_of(" \t"));
       ParseOperands(command, first.text, *words);
       order.Check(command);
-      scenario.commands.push_back(std::move(command));
+      std::vector<Command>& into = block != nullptr ? block->block : scenario.commands;
+      into.push_back(std::move(command));
+      if (into.back().kind == Kind::Inside) block = &into.back();
     } catch (const ScenarioSyntaxError& syntax) {
       error = file + ":" + std::to_string(number) + ": error: " + syntax.message;
       return std::nullopt;
     }
+  }
+  if (block != nullptr) {
+    error = file + ":" + std::to_string(block->line) + ": error: inside without end";
+    return std::nullopt;
   }
   return scenario;
 }

@@ -15,7 +15,7 @@ namespace quenta::sim {
 struct Command {
   enum class Kind {
     Set, Profile, ProfileNone, Pendant, Start, Led, Dro, Pump, Press, Release, Raw, Stream, Send, Stall,
-    Unplug, UnplugSilent, Replug, Plug, OtherArrives, OtherLeaves, Poll, Tick, Config, Stop,
+    Unplug, UnplugSilent, Replug, Plug, OtherArrives, OtherLeaves, Fail, Poll, Tick, Config, Stop, Inside,
     Expect, ExpectReport, ExpectReportNone, ExpectProfile, ExpectProfileAbsent,
     ExpectProfileUnchanged, ExpectTitle,
   };
@@ -26,12 +26,17 @@ struct Command {
   std::string section, key;  // set, expect-profile
   std::string text;          // set / expect-profile: the value; profile: the XML; expect-title
   int number = 0;            // pendant count (0 = absent), LED or DRO code, repeat or report count
-  bool on = false;           // led on; pump on; config ok
+  bool on = false;           // led on; pump on; fail on; config ok
   double value = 0;          // dro
   std::vector<int> bits;     // press, release
   std::vector<std::uint8_t> bytes;  // raw (8), expect-report (5)
   std::vector<HostCall> calls;      // expect; empty for `expect nothing`
   std::vector<DialogSetting> settings;  // config
+  // inside: the host call whose message loop runs `block`, and the code,
+  // LED or DRO number it must name (`number`, when hasNumber).
+  HostCallKind call = HostCallKind::DoButton;
+  bool hasNumber = false;
+  std::vector<Command> block;
 
   bool IsExpectation() const;
 };

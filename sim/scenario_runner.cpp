@@ -7,6 +7,7 @@
 #include <optional>
 #include <memory>
 #include <random>
+#include <utility>
 #include <stdexcept>
 
 #include "sim/profile_file.h"
@@ -79,6 +80,10 @@ std::string Plainly(const Command& command) {
 struct Failure {
   std::string message;
 };
+// A step the file asks for that cannot be: the file is wrong, as for a syntax error.
+struct FileError {
+  std::string message;
+};
 
 class ScenarioRun {
  public:
@@ -92,9 +97,11 @@ class ScenarioRun {
       });
     }
     driver_ = factory(host_);
+    host_.SetCallHook([this](HostCallKind kind, int number) { OnHostCall(kind, number); });
   }
+  ~ScenarioRun() { host_.SetCallHook(nullptr); }
 
-  bool Run() {
+  int Run() {
     std::size_t narrated = 0;
     for (const Command& command : scenario_.commands) {
       narrated = Narrate(narrated, command.line);
@@ -103,8 +110,12 @@ class ScenarioRun {
       try {
         Execute(command);
         host_.FlushStatus();
+        if (insideError_) std::rethrow_exception(std::exchange(insideError_, nullptr));
       } catch (const Failure& failure) {
         return Report(command, failure.message);
+      } catch (const FileError& error) {
+        out_ << scenario_.file << ':' << error.message << '\n';
+        return 2;
       } catch (const std::exception& error) {
         return Report(command, std::string("error: ") + error.what());
       }
@@ -122,7 +133,7 @@ class ScenarioRun {
       out_ << "\nEvery expectation held (" << expectations_ << " expectations).\n";
     else
       out_ << "PASS " << scenario_.file << " (" << expectations_ << " expectations)\n";
-    return true;
+    return 0;
   }
 
  private:
@@ -144,11 +155,27 @@ class ScenarioRun {
     return {};
   }
 
-  bool Report(const Command& command, const std::string& message) {
+  int Report(const Command& command, const std::string& message) {
     if (options_.narrate) out_ << "\nAn expectation did not hold.\n";
     out_ << "FAIL " << scenario_.file << ':' << command.line << ": " << message << '\n'
          << "    at line " << command.line << ": " << command.source << '\n';
-    return false;
+    return 1;
+  }
+
+  // The host's message loop inside one of its calls: the waiting block runs
+  // once, at the first call it names. Nothing may unwind through the
+  // plug-in's frames, so what goes wrong in the block is kept for later.
+  void OnHostCall(HostCallKind kind, int number) {
+    if (inside_ == nullptr || inside_->call != kind || (inside_->hasNumber && inside_->number != number)) return;
+    const Command* block = std::exchange(inside_, nullptr);
+    try {
+      for (const Command& command : block->block) {
+        if (options_.trace) out_ << scenario_.file << ':' << command.line << ":   " << command.source << '\n';
+        Execute(command);
+      }
+    } catch (...) {
+      if (!insideError_) insideError_ = std::current_exception();
+    }
   }
 
   // Identical reports beyond what the queue holds (32, and one more taken by
@@ -206,7 +233,12 @@ class ScenarioRun {
       case Kind::Unplug: driver_->Unplug(false); break;
       case Kind::UnplugSilent: driver_->Unplug(true); break;
       case Kind::Replug: driver_->Replug(); break;
-      case Kind::Plug: driver_->Plug(); break;
+      case Kind::Plug:
+        if (!driver_->Plug())
+          throw FileError{std::to_string(command.line) + ": error: plug while the pendant is present"};
+        break;
+      case Kind::Fail: driver_->SetFailing(command.on); break;
+      case Kind::Inside: inside_ = &command; break;
       case Kind::OtherArrives: driver_->OtherArrives(); break;
       case Kind::OtherLeaves: driver_->OtherLeaves(); break;
       case Kind::Poll:
@@ -281,16 +313,18 @@ class ScenarioRun {
   std::optional<std::string> title_;
   std::optional<std::string> lastProfile_;
   int expectations_ = 0;
+  const Command* inside_ = nullptr;  // the block waiting for its host call
+  std::exception_ptr insideError_;
 };
 
 }  // namespace
 
-bool RunScenario(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out) {
+int RunScenario(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out) {
   try {
     return ScenarioRun(scenario, factory, options, out).Run();
   } catch (const std::exception& error) {
     out << "FAIL " << scenario.file << ":1: error: " << error.what() << '\n';
-    return false;
+    return 1;
   }
 }
 
@@ -306,7 +340,9 @@ int RunScenarioFiles(const std::vector<std::string>& files, const DriverFactory&
       unreadable = true;
       continue;
     }
-    if (!RunScenario(*scenario, factory, options, out)) failed = true;
+    const int status = RunScenario(*scenario, factory, options, out);
+    if (status == 2) unreadable = true;
+    if (status == 1) failed = true;
     out.flush();
   }
   return unreadable ? 2 : failed ? 1 : 0;

@@ -17,8 +17,10 @@ struct RunOptions {
   bool narrate = false;  // the guided tour: "## " comments, steps and the calls they caused
 };
 
-// Runs one scenario in a fresh temporary profile; true when every expectation held.
-bool RunScenario(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out);
+// Runs one scenario in a fresh temporary profile. Returns 0 when every
+// expectation held, 1 when one did not, 2 when a step could not run as the
+// file says (a plug of a pendant that is present).
+int RunScenario(const Scenario& scenario, const DriverFactory& factory, const RunOptions& options, std::ostream& out);
 
 // Parses and runs each file. Syntax errors and unreadable files go to `err`.
 // Returns the exit status: 2 if any file could not be read or parsed,

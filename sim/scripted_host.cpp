@@ -85,7 +85,7 @@ void ScriptedHost::FlushStatus() {
 }
 
 void ScriptedHost::Record(HostCall call) {
-  Notify(FormatCall(call), false);
+  if (observer_) Notify(FormatCall(call), false);
   calls_.push_back(std::move(call));
 }
 
@@ -105,10 +105,15 @@ std::vector<HostCall> ScriptedHost::TakeCalls() {
   return taken;
 }
 
+void ScriptedHost::Called(HostCallKind kind, int number) {
+  if (callHook_) callHook_(kind, number);
+}
+
 void ScriptedHost::DoButton(short code) {
   if (current == nullptr) return;
   current->FlushStatus();
   current->Record(HostCall::DoButton(code));
+  current->Called(HostCallKind::DoButton, code);
   // A plug-in whose poll re-enters would pump again from inside; the bound
   // turns that into wrong calls for the expectations instead of a stack overflow.
   constexpr int kMaxPumpDepth = 8;
@@ -124,6 +129,7 @@ void ScriptedHost::SetDRO(int code, double value) {
   current->FlushStatus();
   current->dros_[code] = value;
   current->Record(HostCall::SetDRO(code, value));
+  current->Called(HostCallKind::SetDRO, code);
 }
 
 double ScriptedHost::GetDRO(int code) {
@@ -131,7 +137,8 @@ double ScriptedHost::GetDRO(int code) {
   current->FlushStatus();
   const auto found = current->dros_.find(code);
   const double value = found == current->dros_.end() ? 0.0 : found->second;
-  current->Notify("GetDRO " + std::to_string(code) + " -> " + FormatDouble(value), true);
+  if (current->observer_) current->Notify("GetDRO " + std::to_string(code) + " -> " + FormatDouble(value), true);
+  current->Called(HostCallKind::GetDRO, code);
   return value;
 }
 
@@ -140,7 +147,8 @@ bool ScriptedHost::GetLED(int code) {
   current->FlushStatus();
   const auto found = current->leds_.find(code);
   const bool lit = found != current->leds_.end() && found->second;
-  current->Notify("GetLED " + std::to_string(code) + " -> " + (lit ? "on" : "off"), true);
+  if (current->observer_) current->Notify("GetLED " + std::to_string(code) + " -> " + (lit ? "on" : "off"), true);
+  current->Called(HostCallKind::GetLED, code);
   return lit;
 }
 
@@ -153,6 +161,7 @@ void ScriptedHost::Code(const char* text) {
   if (current == nullptr) return;
   current->FlushStatus();
   current->Record(HostCall::Code(text == nullptr ? "" : text));
+  current->Called(HostCallKind::Code, 0);
 }
 
 }  // namespace quenta::sim

@@ -47,6 +47,11 @@ class ScriptedHost {
   // message loop. The driver says how a timer message is delivered.
   void SetPumping(bool on) { pumping_ = on; }
   void SetTimerMessage(std::function<void()> deliver) { timerMessage_ = std::move(deliver); }
+  // Runs as each call of the plug-in is made, before it returns: after the
+  // call is recorded, and for a read after its answer is fixed. A host whose
+  // call runs a message loop of its own does its work there. `number` is the
+  // code, the LED or the DRO the call names (0 for Code).
+  void SetCallHook(std::function<void(HostCallKind kind, int number)> hook) { callHook_ = std::move(hook); }
 
   // Host blocks for InitControl. HostBlock3 holds the status line at kStatusLineOffset.
   void* HostBlock1() { return block1_; }
@@ -71,6 +76,7 @@ class ScriptedHost {
 
  private:
   void Record(HostCall call);
+  void Called(HostCallKind kind, int number);
   void Notify(const std::string& line, bool isRead);
   FrameworkString StatusLine() const;
   void SetStatusLine(FrameworkString status);
@@ -89,6 +95,7 @@ class ScriptedHost {
   bool pumping_ = false;
   int pumpDepth_ = 0;
   std::function<void()> timerMessage_;
+  std::function<void(HostCallKind, int)> callHook_;
 };
 
 }  // namespace quenta::sim

@@ -160,6 +160,24 @@ TEST(ScenarioParser, ReadsTheSetUpPendantAndHostCommands) {
   EXPECT_EQ(s.commands[22].kind, Kind::Plug);
 }
 
+TEST(ScenarioParser, AnInsideBlockHoldsItsLinesForItsCall) {
+  const Scenario s = Parse("inside GetLED 800\n  poll 3\n  fail on\n  stop\nend\ninside Code\nend\nfail off\n");
+  ASSERT_EQ(s.commands.size(), 3u);
+  const Command& block = s.commands[0];
+  EXPECT_EQ(block.call, HostCallKind::GetLED);
+  EXPECT_TRUE(block.hasNumber);
+  EXPECT_EQ(block.number, 800);
+  ASSERT_EQ(block.block.size(), 3u);
+  EXPECT_EQ(block.block[0].number, 3);
+  EXPECT_EQ(block.block[1].kind, Kind::Fail);
+  EXPECT_TRUE(block.block[1].on);
+  EXPECT_EQ(block.block[2].line, 4);
+  EXPECT_EQ(s.commands[1].call, HostCallKind::Code);
+  EXPECT_FALSE(s.commands[1].hasNumber);
+  EXPECT_TRUE(s.commands[1].block.empty());
+  EXPECT_FALSE(s.commands[2].on);
+}
+
 TEST(ScenarioParser, TextIntoAnEditBoxIsTakenAsTypedEvenWhenItLooksLikeARowOrASwitch) {
   const Scenario s = Parse("config ok 4164=#5 4162=on\n");
   EXPECT_EQ(s.commands[0].settings[0].text, "#5");
@@ -243,6 +261,20 @@ TEST(ScenarioParser, ReportsEachBadFormWithFileAndLine) {
       {"start\nplug\n", "bad.scn:2: error: plug while the pendant is present"},
       {"pendant absent\nstart\nplug\nplug\n", "bad.scn:4: error: plug while the pendant is present"},
       {"unplug silent\nreplug\nplug\n", "bad.scn:3: error: plug while the pendant is present"},
+      {"inside DoButton\nunplug\nend\nplug\nplug\n", "bad.scn:5: error: plug while the pendant is present"},
+      {"fail\n", "missing word"},
+      {"fail yes\n", "fail takes on or off"},
+      {"inside\nend\n", "missing word; usage: inside"},
+      {"inside SetLED\nend\n", "inside takes DoButton, Code, SetDRO, GetLED or GetDRO, not 'SetLED'"},
+      {"inside Code 12\nend\n", "inside Code takes no number"},
+      {"inside DoButton 40000\nend\n", "DoButton code '40000' is out of range"},
+      {"inside GetLED 800 1\nend\n", "extra word '1'"},
+      {"inside DoButton\ninside Code\nend\nend\n", "bad.scn:2: error: inside cannot be nested"},
+      {"inside DoButton\nexpect nothing\nend\n", "bad.scn:2: error: 'expect' cannot run inside a host call"},
+      {"inside DoButton\nconfig ok\nend\n", "'config' cannot run inside a host call"},
+      {"poll\nend\n", "bad.scn:2: error: end without inside"},
+      {"inside DoButton\nend now\n", "extra word 'now'"},
+      {"poll\ninside GetDRO 3\npoll\n", "bad.scn:2: error: inside without end"},
   };
   for (const Case& c : cases) EXPECT_THAT(ErrorOf(c.text), HasSubstr(c.message)) << c.text;
 }

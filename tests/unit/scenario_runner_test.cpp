@@ -46,15 +46,20 @@ class FakeDriver : public PluginDriver {
   }
   void Unplug(bool silently) override { plugin_.log.push_back(silently ? "unplug silent" : "unplug"); }
   void Replug() override { plugin_.log.push_back("replug"); }
-  void Plug() override { plugin_.log.push_back("plug"); }
+  bool Plug() override {
+    plugin_.log.push_back("plug");
+    return true;
+  }
+  void SetFailing(bool failing) override { plugin_.log.push_back(failing ? "fail on" : "fail off"); }
   void OtherArrives() override { plugin_.log.push_back("other-arrives"); }
   void OtherLeaves() override { plugin_.log.push_back("other-leaves"); }
   void Poll() override {
     plugin_.log.push_back("poll");
-    if (!plugin_.onPoll.empty()) {
-      plugin_.onPoll.front()(host_);
-      plugin_.onPoll.erase(plugin_.onPoll.begin());
-    }
+    if (plugin_.onPoll.empty()) return;
+    // Taken out first: the calls may poll again from inside, as a pumping host does.
+    const std::function<void(ScriptedHost&)> calls = plugin_.onPoll.front();
+    plugin_.onPoll.erase(plugin_.onPoll.begin());
+    calls(host_);
   }
   void Tick() override { plugin_.log.push_back("tick"); }
   ConfigOutcome Config(bool ok, const std::vector<DialogSetting>& settings) override {
@@ -90,7 +95,7 @@ class ScenarioRunnerTest : public ::testing::Test {
     EXPECT_TRUE(scenario) << error;
     if (!scenario) return false;
     output.str("");
-    return RunScenario(*scenario, factory, options, output);
+    return RunScenario(*scenario, factory, options, output) == 0;
   }
 
   FakePlugin plugin;
@@ -153,6 +158,28 @@ TEST_F(ScenarioRunnerTest, APumpingHostDeliversATimerMessageInsideEachDoButton) 
   EXPECT_TRUE(Run("start\npoll\npump on\npoll\npump off\npoll\n"
                   "expect DoButton 1; DoButton 2; DoButton 3; DoButton 4\n")) << output.str();
   EXPECT_EQ(plugin.timerMessages, 2);
+}
+
+// The host's message loop inside a call: the block runs once, at the first
+// call it names, after that call is recorded; a read answers what held when
+// it was made; a newer block replaces one still waiting.
+TEST_F(ScenarioRunnerTest, AnInsideBlockRunsOnceInsideTheFirstCallItNames) {
+  std::vector<bool> answers;
+  auto calls = [&answers](ScriptedHost&) {
+    ScriptedHost::DoButton(7);
+    ScriptedHost::DoButton(8);
+    answers.push_back(ScriptedHost::GetLED(5));
+  };
+  plugin.onPoll = {calls, [](ScriptedHost&) { ScriptedHost::DoButton(9); }, calls};
+  EXPECT_TRUE(Run("start\ninside DoButton 1\nend\ninside DoButton 8\n  led 5 on\n  poll\nend\npoll\npoll\n"
+                  "expect DoButton 7; DoButton 8; DoButton 9; DoButton 7; DoButton 8\n")) << output.str();
+  EXPECT_THAT(plugin.log, ElementsAre("start", "send 1", "poll", "send 1", "poll", "send 1", "poll"));
+  EXPECT_THAT(answers, ElementsAre(true, true));
+
+  answers.clear();
+  plugin.onPoll = {calls, calls};
+  EXPECT_TRUE(Run("start\ninside GetLED 5\n  led 5 on\nend\npoll\npoll\n")) << output.str();
+  EXPECT_THAT(answers, ElementsAre(false, true));
 }
 
 TEST_F(ScenarioRunnerTest, ChecksTheLastReportWrittenSinceThePreviousCheck) {

@@ -13,7 +13,7 @@ ImportWatch* watch = nullptr;
 const GUID kHidClassGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // What each watched slot held before: the functions the recorders pass the calls on to.
-enum Watched { kReadFile, kWriteFile, kGetOverlappedResult, kWaitForSingleObject, kSetTimer,
+enum Watched { kCreateFileA, kReadFile, kWriteFile, kGetOverlappedResult, kWaitForSingleObject, kSetTimer,
                kRegisterDeviceNotificationA, kUnregisterDeviceNotification, kWatchedCount };
 void* originals[kWatchedCount] = {};
 
@@ -33,23 +33,39 @@ void AsRemovedDevice() {
 
 // The recorders, with the exact signatures (and calling conventions) of the functions they stand for.
 struct ImportRecorders {
+  static HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                   DWORD disposition, DWORD flags, HANDLE templateFile) {
+    const auto real = Real<decltype(&::CreateFileA)>(kCreateFileA);
+    const HANDLE file = real(path, access, share, security, disposition, flags, templateFile);
+    if (watch != nullptr && file != INVALID_HANDLE_VALUE && path != nullptr) watch->opened_[file] = path;
+    return file;
+  }
   static BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
+    if (FailAsStuck(file)) return FALSE;
     const auto real = Real<decltype(&::ReadFile)>(kReadFile);
     const BOOL ok = real(file, buffer, size, done, io);
     if (!ok) AsRemovedDevice();
     return ok;
   }
   static BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
+    if (FailAsStuck(file)) return FALSE;
     const auto real = Real<decltype(&::WriteFile)>(kWriteFile);
     const BOOL ok = real(file, buffer, size, done, io);
     if (!ok) AsRemovedDevice();
     return ok;
   }
+  // The real call still ends the I/O; a failing device's outcome is the failure.
   static BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED io, LPDWORD done, BOOL wait) {
     const auto real = Real<decltype(&::GetOverlappedResult)>(kGetOverlappedResult);
     const BOOL ok = real(file, io, done, wait);
+    if (FailAsStuck(file)) return FALSE;
     if (!ok) AsRemovedDevice();
     return ok;
+  }
+  static bool FailAsStuck(HANDLE file) {
+    if (watch == nullptr || !watch->Failing(file)) return false;
+    SetLastError(ERROR_GEN_FAILURE);
+    return true;
   }
   static DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD timeoutMs) {
     const auto real = Real<decltype(&::WaitForSingleObject)>(kWaitForSingleObject);
@@ -96,6 +112,7 @@ ImportWatch::ImportWatch(HMODULE module) : module_(module) {
     void* recorder;
   };
   const Entry entries[] = {
+      {kCreateFileA, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(&ImportRecorders::CreateFileA)},
       {kReadFile, "kernel32.dll", "ReadFile", reinterpret_cast<void*>(&ImportRecorders::ReadFile)},
       {kWriteFile, "kernel32.dll", "WriteFile", reinterpret_cast<void*>(&ImportRecorders::WriteFile)},
       {kGetOverlappedResult, "kernel32.dll", "GetOverlappedResult",
@@ -122,6 +139,18 @@ ImportWatch::~ImportWatch() {
     VirtualProtect(patch.slot, sizeof(void*), protection, &protection);
   }
   if (watch == this) watch = nullptr;
+}
+
+void ImportWatch::SetFailing(const std::string& path, bool failing) {
+  if (failing)
+    failing_.insert(path);
+  else
+    failing_.erase(path);
+}
+
+bool ImportWatch::Failing(HANDLE file) const {
+  const auto opened = opened_.find(file);
+  return opened != opened_.end() && failing_.count(opened->second) != 0;
 }
 
 HWND ImportWatch::HidNotificationWindow() const {

@@ -5,11 +5,15 @@
 // timing anything. The recorders also play the HID driver's part for a
 // device that was pulled out: a pipe whose server has gone fails the plug-in's
 // reads and writes with ERROR_DEVICE_NOT_CONNECTED, as a removed HID device's
-// handle does.
+// handle does, and for a device set failing (present, but stuck or on a
+// failing cable) they fail every read and write with ERROR_GEN_FAILURE.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace quenta::wine {
@@ -44,6 +48,9 @@ class ImportWatch {
   int BadRegistrations() const { return badRegistrations_; }
 
   const std::vector<TimerCall>& Timers() const { return timers_; }
+  // From now on the plug-in's reads and writes on handles it opened to this
+  // path fail with ERROR_GEN_FAILURE (or work again).
+  void SetFailing(const std::string& path, bool failing);
   // Waits with a time-out on handles, in order; cleared by the caller at will.
   std::vector<WaitCall>& Waits() { return waits_; }
 
@@ -59,6 +66,7 @@ class ImportWatch {
   friend struct ImportRecorders;
 
   void* PatchImport(const char* dll, const char* function, void* recorder);
+  bool Failing(HANDLE file) const;
 
   HMODULE module_;
   bool complete_ = true;
@@ -67,6 +75,8 @@ class ImportWatch {
   int badRegistrations_ = 0;
   std::vector<TimerCall> timers_;
   std::vector<WaitCall> waits_;
+  std::map<HANDLE, std::string> opened_;  // the path each handle the plug-in opened names
+  std::set<std::string> failing_;
 };
 
 }  // namespace quenta::wine

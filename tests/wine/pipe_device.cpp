@@ -80,6 +80,23 @@ void PipeDevice::Withdraw() {
   instances_.clear();
 }
 
+void PipeDevice::SetFailing(bool failing) {
+  failing_ = failing;
+  if (!failing) return;
+  for (auto& instance : instances_) {
+    if (!instance->connected || instance->isWriter) continue;
+    instance->DropQueue();
+    // With no buffer a write completes at once only into a waiting read.
+    PendingReport wake;
+    if (!WriteFile(instance->pipe, wake.bytes, sizeof wake.bytes, nullptr, &wake.io) &&
+        GetLastError() == ERROR_IO_PENDING) {
+      CancelIoEx(instance->pipe, &wake.io);
+      DWORD ignored = 0;
+      GetOverlappedResult(instance->pipe, &wake.io, &ignored, TRUE);
+    }
+  }
+}
+
 void PipeDevice::AddInstance() {
   // A device that never accepts a report has no buffer and is never read.
   const DWORD inBuffer = writes_ == Writes::Accepted ? kBufferSize : 0;
@@ -187,6 +204,7 @@ int PipeDevice::Clients() const {
 }
 
 bool PipeDevice::SendReport(const std::array<std::uint8_t, 8>& report) {
+  if (failing_) return false;
   bool sent = false;
   for (auto& instance : instances_) {
     if (!instance->connected || instance->isWriter) continue;

@@ -37,6 +37,10 @@ class PipeDevice {
   void Serve();
   // Unplugged: every instance closes, so the plug-in's handles break and opens fail.
   void Withdraw();
+  // Failing (the import watch fails the plug-in's reads and writes): what the
+  // handles held is lost, a read waiting on one of them is completed so that
+  // it fails, and nothing sent reaches them until it works again.
+  void SetFailing(bool failing);
 
   // Takes note of connections, disconnections and reports written since the
   // last call. Never waits.
@@ -63,6 +67,7 @@ class PipeDevice {
   std::string path_;
   Writes writes_;
   bool present_ = false;
+  bool failing_ = false;
   std::vector<std::unique_ptr<Instance>> instances_;
   std::vector<std::vector<std::uint8_t>> written_;
 };

@@ -92,15 +92,24 @@ void WineDriver::Unplug(bool silently) {
   if (!silently) Notify(DBT_DEVICEREMOVECOMPLETE, pendant->Path());
 }
 
-void WineDriver::Plug() {
+bool WineDriver::Plug() {
   PipeDevice* pendant = FirstPendant();
-  if (pendant != nullptr && pendant->Present()) return;
+  if (pendant != nullptr && pendant->Present()) return false;
   PipeDevice& moved = bus_.AddPendant(pendantWrites_);
   if (pendant == nullptr)
     pendants_.push_back(&moved);
   else
     pendants_.front() = &moved;
   Notify(DBT_DEVICEARRIVAL, moved.Path());
+  return true;
+}
+
+void WineDriver::SetFailing(bool failing) {
+  PipeDevice* pendant = FirstPendant();
+  if (pendant == nullptr) return;
+  bus_.Pump();
+  watch_.SetFailing(pendant->Path(), failing);
+  pendant->SetFailing(failing);
 }
 
 void WineDriver::Replug() {

@@ -30,7 +30,8 @@ class WineDriver : public sim::PluginDriver {
   void SendReports(const InputReport& report, int count) override;
   void Unplug(bool silently) override;
   void Replug() override;
-  void Plug() override;
+  bool Plug() override;
+  void SetFailing(bool failing) override;
   void OtherArrives() override;
   void OtherLeaves() override;
   void Poll() override;
