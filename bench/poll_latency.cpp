@@ -17,13 +17,12 @@ constexpr int kGiveUpPolls = 200;
 constexpr std::uint32_t kJogX = 1u << 10;
 constexpr std::uint32_t kStepMode = 1u << 19;
 
-int lastCode = 0;
-
 class LatencyRig {
  public:
   LatencyRig(int rate, int reportsPerPoll) : rate_(rate), link_(hid_, window_, reportsPerPoll) {
-    InstallIdleHost();
-    Host.DoButton = [](short code) { lastCode = code; };
+    host_.host.SetCallHook([this](sim::HostCallKind kind, int number) {
+      if (kind == sim::HostCallKind::DoButton) lastCode_ = number;
+    });
     path_ = hid_.AddPendant().path;
     link_.FindPendant();
   }
@@ -36,20 +35,25 @@ class LatencyRig {
   void Poll() {
     hid_.Send(path_, report_, rate_);
     link_.OnTimer();
-    if (hid_.written.size() > 64) hid_.written.clear();
+    if (hid_.written.size() > 64) {
+      hid_.written.clear();
+      host_.DropCalls();
+    }
   }
   // Extra polls, after the first that can see the change, until the host gets `code`.
   int PollsUntil(int code) {
-    lastCode = 0;
+    lastCode_ = 0;
     for (int polls = 0; polls < kGiveUpPolls; ++polls) {
       Poll();
-      if (lastCode == code) return polls;
+      if (lastCode_ == code) return polls;
     }
     return -1;
   }
 
  private:
   int rate_;
+  BenchHost host_;
+  int lastCode_ = 0;
   VirtualHidSystem hid_;
   VirtualLinkWindow window_;
   PandrelWin link_;

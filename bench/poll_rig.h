@@ -1,26 +1,29 @@
-// The plug-in with a connected virtual pendant and host callbacks that do
-// nothing: the cost measured is the plug-in's own work per poll cycle.
+// The plug-in with a connected virtual pendant and the scripted host the
+// tests use: the cost measured is the plug-in's work per poll cycle and the
+// host double's recording of its calls.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 
-#include "device/pandrel_win.h"
+#include "device/pendant_link.h"
 #include "plugin/module_state.h"
+#include "sim/scripted_host.h"
 #include "sim/virtual_hid.h"
+#include "tests/support/module_host.h"
 
 namespace quenta::bench {
 
-inline void InstallIdleHost() {
-  ResetModuleState();
-  Host.DoButton = [](short) {};
-  Host.SetDRO = [](int, double) {};
-  Host.GetDRO = [](int) { return 50.0; };
-  Host.GetLED = [](int) { return false; };
-  Host.SetLED = [](int, bool) {};
-  Host.Code = [](const char*) {};
-}
+// Every DRO the plug-in reads answers 50; the recorded calls are dropped now and then.
+struct BenchHost {
+  sim::ScriptedHost host;
+  BenchHost() {
+    InstallScriptedHost(host);
+    for (int dro : {3, 828, 821, 74}) host.SetDro(dro, 50.0);
+  }
+  void DropCalls() { host.TakeCalls(); }
+};
 
 inline std::uint32_t Bits(std::initializer_list<int> bits) {
   std::uint32_t word = 0;
@@ -37,6 +40,7 @@ inline std::uint32_t BusyReport(int turn) {
 
 // A pendant that reports once per poll period.
 struct PollRig {
+  BenchHost host;
   VirtualHidSystem hid;
   VirtualLinkWindow window;
   PandrelWin link{hid, window};
@@ -44,7 +48,6 @@ struct PollRig {
   InputReport report{};
 
   PollRig() {
-    InstallIdleHost();
     path = hid.AddPendant().path;
     link.FindPendant();
   }
@@ -59,8 +62,11 @@ struct PollRig {
   void Cycle() {
     hid.Send(path, report);
     link.OnTimer();
-    // The virtual pendant keeps every written report; drop them now and then.
-    if (hid.written.size() > 4096) hid.written.clear();
+    // The virtual pendant and the host keep what they got; drop it now and then.
+    if (hid.written.size() > 4096) {
+      hid.written.clear();
+      host.DropCalls();
+    }
   }
 };
 

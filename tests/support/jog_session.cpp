@@ -1,0 +1,502 @@
+#include "tests/support/jog_session.h"
+
+#include <algorithm>
+#include <array>
+#include <sstream>
+
+#include "config/pendant_settings.h"
+#include "device/pendant_link.h"
+#include "plugin/hold_ticks.h"
+#include "plugin/module_state.h"
+#include "sim/scripted_host.h"
+#include "sim/virtual_hid.h"
+#include "tests/support/module_host.h"
+
+namespace quenta::jog_session {
+
+namespace {
+
+using sim::HostCallKind;
+
+constexpr int kAxes = 4;
+constexpr int kShift = 8;
+constexpr int kEStop = 9;
+constexpr int kFirstJogBit = 10;
+constexpr int kJogButtons = 8;
+constexpr std::uint32_t kButtonMask = 0x1FFFFF00u;  // bits 8 to 28
+constexpr const char* kAxisNames = "XYZA";
+
+bool Bit(std::uint32_t word, int bit) { return ((word >> bit) & 1u) != 0; }
+int StartAxis(int code) { return code >= 307 && code <= 314 ? (code - 307) / 2 : -1; }
+int EndAxis(int code) { return code >= 334 && code <= 337 ? code - 334 : -1; }
+// A jog button down as the jog handlers see it: bits 16 and 17 count only without Shift.
+bool JogDown(std::uint32_t word, int bit) { return Bit(word, bit) && (bit < 16 || !Bit(word, kShift)); }
+// Up as the jog handlers see it: bits 16 and 17 also need Shift up.
+bool ButtonLetGo(std::uint32_t word, int bit) { return !Bit(word, bit) && (bit < 16 || !Bit(word, kShift)); }
+// Let go as the jog handlers see it: A's end also waits for Shift to be up.
+bool AxisReleased(std::uint32_t word, int axis) {
+  const bool up = !Bit(word, kFirstJogBit + 2 * axis) && !Bit(word, kFirstJogBit + 2 * axis + 1);
+  return axis == 3 ? up && !Bit(word, kShift) : up;
+}
+std::uint32_t Word(const InputReport& report) { return ButtonWord(report); }
+
+// OEM codes are sent as stored: a function key set to send a jog code or
+// 1021 makes the host's view of jogs and E-stops nobody's to judge.
+bool OemSendsJudgedCodes() {
+  for (std::int16_t code : {Settings.OEM1, Settings.OEM2, Settings.OEM3, Settings.OEM4})
+    if (StartAxis(code) >= 0 || EndAxis(code) >= 0 || code == 1021) return true;
+  return false;
+}
+
+HostCallKind CallKind(int a) {
+  static const HostCallKind kKinds[] = {HostCallKind::DoButton, HostCallKind::Code, HostCallKind::SetDRO,
+                                        HostCallKind::GetLED, HostCallKind::GetDRO};
+  return kKinds[static_cast<std::size_t>(a) % std::size(kKinds)];
+}
+
+// What the host was told and what the plug-in read, against the rules of
+// the header. It sees every host call as it is made, every report as a read
+// of the plug-in takes it, and every timer message as it begins.
+class Judge {
+ public:
+  explicit Judge(const Faults& faults) : faults_(faults) {}
+
+  std::optional<std::string> breach;
+  Outcome stats;
+
+  void OnCall(HostCallKind kind, int number) {
+    if (stopping_) {
+      const int axis = kind == HostCallKind::DoButton ? EndAxis(number) : -1;
+      if (axis < 0 || !everStarted_[static_cast<std::size_t>(axis)])
+        Breach(std::string(kind == HostCallKind::DoButton ? "DoButton " + std::to_string(number) : "a host call") +
+               " after StopPlug");
+      return;
+    }
+    if (kind != HostCallKind::DoButton || Deaf(number) || OemSendsJudgedCodes()) return;
+    if (number == 1021) {
+      sent1021_ = true;
+      eStopDueAt_ = -1;
+    }
+    if (const int axis = StartAxis(number); axis >= 0) Started(axis, number);
+    if (const int axis = EndAxis(number); axis >= 0) {
+      jogging_[static_cast<std::size_t>(axis)] = false;
+      releaseReadAt_[static_cast<std::size_t>(axis)] = -1;
+    }
+  }
+
+  void OnRead(std::uint32_t word) {
+    const std::uint32_t before = lastRead_;
+    lastRead_ = word;
+    readSinceFound_ = true;
+    for (int axis = 0; axis < kAxes; ++axis) {
+      long& at = releaseReadAt_[static_cast<std::size_t>(axis)];
+      if (!AxisReleased(word, axis))
+        at = -1;
+      else if (jogging_[static_cast<std::size_t>(axis)] && at < 0)
+        at = timers_;
+    }
+    const bool eStopNow = Bit(word, kEStop) && !Bit(word, kShift);
+    const bool eStopBefore = Bit(before, kEStop) && !Bit(before, kShift);
+    if (eStopNow && !eStopBefore && !led800_ && eStopDueAt_ < 0) eStopDueAt_ = timers_;
+    if (Bit(word, kEStop)) eStopRead_ = true;
+    // The jog mode follows the press edges of bits 18, then 19, as the plug-in takes them.
+    const bool rateEdge = Bit(word, 18) && !Bit(before, 18);
+    const bool stepEdge = Bit(word, 19) && !Bit(before, 19);
+    if (rateEdge) stepMode_ = false;
+    if (stepEdge) stepMode_ = true;
+    if (rateEdge || stepEdge) modeChangedSinceGap_ = true;
+    for (int b = 0; b < kJogButtons; ++b) {
+      const int bit = kFirstJogBit + b;
+      if (JogDown(word, bit) && !JogDown(beforeGapEdges_, bit)) ++pressesSinceGap_[static_cast<std::size_t>(b)];
+    }
+    beforeGapEdges_ = word;
+  }
+
+  void OnTimer() {
+    ++timers_;
+    if (callsInside_ > 0) ++stats.timersInsideCalls;
+    for (int axis = 0; axis < kAxes; ++axis) {
+      const long at = releaseReadAt_[static_cast<std::size_t>(axis)];
+      if (jogging_[static_cast<std::size_t>(axis)] && at >= 0 && timers_ - at >= 2)
+        Breach(std::string("axis ") + kAxisNames[axis] + " still jogging " + std::to_string(timers_ - at) +
+               " timer messages after its release was read");
+    }
+    if (eStopDueAt_ >= 0 && eStopDueAt_ < timers_ && led800Questions_ == 0 && !stopping_)
+      Breach("an E-stop press was read and no DoButton 1021 came before the next timer message");
+  }
+
+  // A device change may take a handle's whole backlog at once, before acting
+  // on it: until the step ends, the last report read need not be the one acted on.
+  void OnDeviceChange() { batchRead_ = true; }
+
+  // After every step the session takes, also inside host calls. A removal
+  // is judged over the whole top-level step (or poll cycle) it happened in:
+  // its 1021 may follow the reports the link still held, and the calls those
+  // made.
+  void Checkpoint(bool connected, bool present, bool failing, bool topLevel) {
+    if (connected_ && !connected && !down_) {
+      down_ = Down{AnyJogging(), present && failing, readSinceFound_, led800_};
+    }
+    if (!connected_ && connected) CameBack();
+    connected_ = connected;
+    if (!topLevel) return;
+    batchRead_ = false;
+    if (down_ && !stopping_ && !OemSendsJudgedCodes()) JudgeRemoval(*down_);
+    down_.reset();
+    sent1021_ = false;
+    eStopRead_ = false;
+  }
+
+  void EnterCall(HostCallKind kind, int number) {
+    ++callsInside_;
+    if (kind == HostCallKind::GetLED && number == 800) ++led800Questions_;
+  }
+  void LeaveCall(HostCallKind kind, int number) {
+    --callsInside_;
+    if (kind == HostCallKind::GetLED && number == 800) --led800Questions_;
+  }
+
+  void OnStop() {
+    if (stopping_) return;
+    stopping_ = true;
+    if (AnyJogging()) ++stats.stopsWhileJogging;
+  }
+
+  void SetLed(int led, bool lit) {
+    if (led == 800) led800_ = lit;
+  }
+  void Connected(bool connected) { connected_ = connected; }
+  bool AnyJogging() const { return std::find(jogging_.begin(), jogging_.end(), true) != jogging_.end(); }
+
+ private:
+  bool Deaf(int code) const {
+    return std::find(faults_.deafTo.begin(), faults_.deafTo.end(), code) != faults_.deafTo.end();
+  }
+
+  void Started(int axis, int code) {
+    ++stats.jogStarts;
+    const int button = StartButton(code);
+    if (!batchRead_ && ButtonLetGo(lastRead_, kFirstJogBit + button))
+      Breach("start code " + std::to_string(code) + " of axis " + kAxisNames[axis] +
+             " after the last report read let its button go");
+    const std::size_t a = static_cast<std::size_t>(axis);
+    const int presses = std::max(pressesSinceGap_[2 * a], pressesSinceGap_[2 * a + 1]);
+    if (afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2)
+      Breach("start code " + std::to_string(code) + " in rate jog mode from a single press after a gap");
+    jogging_[a] = true;
+    releaseReadAt_[a] = AxisReleased(lastRead_, axis) ? timers_ : -1;
+    everStarted_[a] = true;
+  }
+
+  // The button, 0 to 7, whose press sends this start code under the reverse settings in force.
+  static int StartButton(int code) {
+    const int index = code - 307;
+    const bool reversed[] = {Settings.Xreverse, Settings.Yreverse, Settings.Zreverse, false};
+    return reversed[index / 2] ? index ^ 1 : index;
+  }
+
+  struct Down {
+    bool jogging;
+    bool throughFailures;
+    bool readSinceFound;
+    bool led800;
+  };
+
+  // A pendant lost through failures, and not read since it was found, has sent nothing to stop for.
+  void JudgeRemoval(const Down& down) {
+    if (down.jogging && !down.led800) ++stats.removalsWhileJogging;
+    if (down.jogging && !down.led800 && !sent1021_ && (!down.throughFailures || down.readSinceFound))
+      Breach("a removal while an axis jogged sent no DoButton 1021");
+    if (down.led800 && sent1021_ && !eStopRead_) Breach("a removal sent DoButton 1021 while LED 800 was lit");
+  }
+
+  // Back after a gap: presses are counted afresh, a button held across the gap included.
+  void CameBack() {
+    afterGap_ = true;
+    modeChangedSinceGap_ = false;
+    readSinceFound_ = false;
+    pressesSinceGap_.fill(0);
+    beforeGapEdges_ = 0;
+  }
+
+  void Breach(const std::string& what) {
+    if (!breach) breach = what;
+  }
+
+  const Faults& faults_;
+  std::array<bool, kAxes> jogging_{};       // the host's view, from the start and end codes it got
+  std::array<long, kAxes> releaseReadAt_{-1, -1, -1, -1};  // the timer message that read the release
+  // After StopPlug only end codes may go out, of axes the host was told to
+  // jog: which of an axis's two buttons an end code ends is the plug-in's.
+  std::array<bool, kAxes> everStarted_{};
+  long timers_ = 0;
+  std::uint32_t lastRead_ = 0;
+  std::uint32_t beforeGapEdges_ = 0;
+  std::array<int, kJogButtons> pressesSinceGap_{};
+  long eStopDueAt_ = -1;
+  bool led800_ = false;
+  bool connected_ = false;
+  bool readSinceFound_ = false;
+  std::optional<Down> down_;  // the link went down in this top-level step
+  bool sent1021_ = false;   // in this top-level step
+  bool eStopRead_ = false;  // bit 9 down in a report read in this top-level step
+  bool stopping_ = false;
+  bool afterGap_ = false;
+  bool modeChangedSinceGap_ = false;
+  bool stepMode_ = false;
+  bool batchRead_ = false;
+  int callsInside_ = 0;
+  int led800Questions_ = 0;
+};
+
+// The Settings field an Action of kind Setting changes, by its `a`.
+void ChangeSetting(int which, double value) {
+  PendantSettings& s = Settings;
+  std::int16_t* numbers[] = {&s.BUTTON[0], &s.BUTTON[1], &s.Macro1, &s.Macro2, &s.Macro3,     &s.Macro4,
+                             &s.OEM1,      &s.OEM2,      &s.OEM3,   &s.OEM4,   &s.ScreenSel1, &s.ScreenSel2,
+                             &s.ScreenSel3};
+  bool* flags[] = {&s.Xreverse, &s.Yreverse, &s.Zreverse};
+  const std::size_t index = static_cast<std::size_t>(which) % (std::size(numbers) + std::size(flags));
+  if (index < std::size(numbers))
+    *numbers[index] = static_cast<std::int16_t>(value);
+  else
+    *flags[index - std::size(numbers)] = value != 0;
+}
+
+class Session {
+ public:
+  Session(const std::vector<Action>& actions, int rate, const Faults& faults)
+      : actions_(actions), faults_(faults), rate_(rate), judge_(faults) {
+    InstallScriptedHost(host_);
+    path_ = hid_.AddPendant().path;
+    hid_.onRead = [this](const InputReport& report) { judge_.OnRead(Word(report)); };
+    host_.SetCallHook([this](HostCallKind kind, int number) { OnHostCall(kind, number); });
+    link_ = std::make_unique<PandrelWin>(hid_, window_);
+    link_->FindPendant();
+    judge_.Connected(link_->Connected());
+  }
+
+  Outcome Run() {
+    for (std::size_t i = 0; i < actions_.size() && !judge_.breach;) {
+      step_ = i + 1;
+      for (const auto& [at, code] : faults_.heard)
+        if (at == i) judge_.OnCall(HostCallKind::DoButton, code);
+      const Action& action = actions_[i];
+      if (action.kind == Kind::Inside) {
+        const std::size_t count = std::min(static_cast<std::size_t>(action.b), actions_.size() - i - 1);
+        inside_ = Waiting{CallKind(action.a), i + 1, count};
+        i += 1 + count;
+        continue;
+      }
+      Execute(action);
+      host_.TakeCalls();
+      ++i;
+    }
+    host_.SetCallHook(nullptr);
+    link_.reset();
+    Outcome outcome = judge_.stats;
+    outcome.breach = judge_.breach;
+    if (outcome.breach) *outcome.breach += " (step " + std::to_string(step_) + ")";
+    outcome.leaks = hid_.openHandles != 0 || host_.Strings().badFrees != 0;
+    ResetModuleState();
+    return outcome;
+  }
+
+ private:
+  struct Waiting {
+    HostCallKind kind;
+    std::size_t first;
+    std::size_t count;
+  };
+
+  bool Present() { return hid_.Find(path_)->present; }
+
+  void Execute(const Action& action) {
+    switch (action.kind) {
+      case Kind::Press: SetWord(Word(report_) | 1u << action.a); break;
+      case Kind::Release: SetWord(Word(report_) & ~(1u << action.a)); break;
+      case Kind::ReleaseAll: SetWord(Word(report_) & ~kButtonMask); break;
+      case Kind::Raw:
+        std::copy_n(action.bytes.begin(), std::min(action.bytes.size(), report_.size()), report_.begin());
+        if (rate_ == 0) hid_.Send(path_, report_);
+        break;
+      case Kind::Ticks:
+        for (int i = 0; i < action.a; ++i) AdvanceHoldTicks();
+        break;
+      case Kind::Poll:
+        for (int i = 0; i < action.a && !judge_.breach; ++i) PollCycle();
+        break;
+      case Kind::Stall: stalls_ += action.a; break;
+      case Kind::Send: hid_.Send(path_, report_, action.a); break;
+      case Kind::Rate: rate_ = action.a; break;
+      case Kind::Unplug:
+      case Kind::UnplugSilent:
+        if (!Present()) break;
+        hid_.Unplug(path_);
+        if (action.kind == Kind::Unplug) Deliver(kDeviceRemoveComplete, DeviceInterfaceBroadcast(path_));
+        break;
+      case Kind::Replug:
+        if (Present()) break;
+        hid_.Replug(path_);
+        Deliver(kDeviceArrival, {});
+        break;
+      case Kind::Plug:
+        if (Present()) break;
+        path_ = hid_.AddPendant().path;
+        Deliver(kDeviceArrival, {});
+        break;
+      case Kind::OtherArrives:
+        hid_.AddOtherDevice(0x046D, 0xC077);
+        Deliver(kDeviceArrival, {});
+        break;
+      case Kind::Broadcast: {
+        // A record of any content, sized by its own size field as Windows sends it.
+        std::vector<std::uint8_t> record = action.bytes;
+        record.resize(std::max<std::size_t>(record.size(), 4));
+        const auto size = static_cast<std::uint32_t>(record.size());
+        for (int i = 0; i < 4; ++i) record[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+        Deliver(action.a != 0 ? kDeviceRemoveComplete : kDeviceArrival, record);
+        break;
+      }
+      case Kind::Led: {
+        const bool lit = action.b != 0;
+        const bool dark = std::find(faults_.darkFor.begin(), faults_.darkFor.end(), action.a) != faults_.darkFor.end();
+        host_.SetLed(action.a, lit && !dark);
+        judge_.SetLed(action.a, lit);
+        break;
+      }
+      case Kind::Dro: host_.SetDro(action.a, action.b); break;
+      case Kind::Setting: ChangeSetting(action.a, action.b); break;
+      case Kind::Fail:
+        failing_ = action.b != 0;
+        hid_.SetFailing(path_, failing_);
+        break;
+      case Kind::Inside: break;  // only at the top level
+      case Kind::Stop:
+        judge_.OnStop();
+        link_->Stop();
+        break;
+    }
+    Checkpoint();
+  }
+
+  void SetWord(std::uint32_t word) {
+    for (int b = 0; b < 4; ++b) report_[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(word >> (8 * b));
+    if (rate_ == 0) hid_.Send(path_, report_);
+  }
+
+  void PollCycle() {
+    if (stalls_ > 0)
+      --stalls_;
+    else if (rate_ > 0)
+      hid_.Send(path_, report_, rate_);
+    judge_.OnTimer();
+    link_->OnTimer();
+    Checkpoint();
+  }
+
+  void Deliver(unsigned event, const std::vector<std::uint8_t>& record) {
+    judge_.OnDeviceChange();
+    link_->OnDeviceChange(event, record.empty() ? nullptr : record.data());
+    Checkpoint();
+  }
+
+  void Checkpoint() { judge_.Checkpoint(link_->Connected(), Present(), failing_, depth_ == 0); }
+
+  // The host's own message loop inside a call: the actions that wait for it run now.
+  void OnHostCall(HostCallKind kind, int number) {
+    judge_.OnCall(kind, number);
+    if (!inside_ || inside_->kind != kind) return;
+    const Waiting block = *inside_;
+    inside_.reset();
+    judge_.EnterCall(kind, number);
+    ++depth_;
+    Checkpoint();  // what the plug-in did before this call, seen before the host's loop changes anything
+    for (std::size_t i = block.first; i < block.first + block.count && !judge_.breach; ++i) Execute(actions_[i]);
+    --depth_;
+    judge_.LeaveCall(kind, number);
+  }
+
+  const std::vector<Action>& actions_;
+  const Faults& faults_;
+  sim::ScriptedHost host_;
+  VirtualHidSystem hid_;
+  VirtualLinkWindow window_;
+  std::unique_ptr<PandrelWin> link_;
+  std::string path_;
+  InputReport report_{};
+  int rate_;
+  int stalls_ = 0;
+  bool failing_ = false;
+  std::optional<Waiting> inside_;
+  int depth_ = 0;  // inside a host call's own message loop
+  std::size_t step_ = 0;
+  Judge judge_;
+};
+
+const char* CallName(int a) {
+  static const char* const kNames[] = {"DoButton", "Code", "SetDRO", "GetLED", "GetDRO"};
+  return kNames[static_cast<std::size_t>(a) % std::size(kNames)];
+}
+
+}  // namespace
+
+Outcome RunSession(const std::vector<Action>& actions, int rate, const Faults& faults) {
+  return Session(actions, rate, faults).Run();
+}
+
+std::string Describe(const std::vector<Action>& actions) {
+  std::ostringstream text;
+  int insideLeft = 0;
+  for (const Action& action : actions) {
+    text << (insideLeft-- > 0 ? "    " : "  ");
+    switch (action.kind) {
+      case Kind::Press: text << "press " << action.a; break;
+      case Kind::Release: text << "release " << action.a; break;
+      case Kind::ReleaseAll: text << "release all"; break;
+      case Kind::Raw: text << "raw report"; for (std::uint8_t byte : action.bytes) text << ' ' << int(byte); break;
+      case Kind::Ticks: text << "tick " << action.a; break;
+      case Kind::Poll: text << "poll " << action.a; break;
+      case Kind::Stall: text << "stall " << action.a; break;
+      case Kind::Send: text << "send " << action.a; break;
+      case Kind::Rate: text << "rate " << action.a << (action.a == 0 ? " (on change)" : " per poll"); break;
+      case Kind::Unplug: text << "unplug"; break;
+      case Kind::UnplugSilent: text << "unplug silent"; break;
+      case Kind::Replug: text << "replug"; break;
+      case Kind::Plug: text << "plug into another port"; break;
+      case Kind::OtherArrives: text << "another HID device arrives"; break;
+      case Kind::Broadcast: text << (action.a != 0 ? "removal" : "arrival") << " record of " << action.bytes.size() << " bytes"; break;
+      case Kind::Led: text << "LED " << action.a << (action.b != 0 ? " lit" : " off"); break;
+      case Kind::Dro: text << "DRO " << action.a << " = " << action.b; break;
+      case Kind::Setting: text << "setting " << action.a << " = " << action.b; break;
+      case Kind::Fail: text << (action.b != 0 ? "fail on" : "fail off"); break;
+      case Kind::Inside:
+        text << "inside the next " << CallName(action.a) << ", the " << action.b << " step(s) below";
+        insideLeft = static_cast<int>(action.b);
+        break;
+      case Kind::Stop: text << "StopPlug"; break;
+    }
+    text << '\n';
+  }
+  return text.str();
+}
+
+// Passes until none removes anything: a later removal can make an earlier step removable.
+std::vector<Action> Shrink(std::vector<Action> actions, int rate, const Faults& faults) {
+  for (std::size_t before = 0; before != actions.size();) {
+    before = actions.size();
+    for (std::size_t chunk = std::max<std::size_t>(actions.size() / 2, 1); chunk >= 1; chunk /= 2) {
+      for (std::size_t start = 0; start + chunk <= actions.size();) {
+        std::vector<Action> candidate(actions.begin(), actions.begin() + static_cast<std::ptrdiff_t>(start));
+        candidate.insert(candidate.end(), actions.begin() + static_cast<std::ptrdiff_t>(start + chunk), actions.end());
+        if (RunSession(candidate, rate, faults).breach)
+          actions = std::move(candidate);
+        else
+          start += chunk;
+      }
+    }
+  }
+  return actions;
+}
+
+}  // namespace quenta::jog_session
