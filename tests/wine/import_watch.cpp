@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace quenta::wine {
 
@@ -13,7 +14,7 @@ ImportWatch* watch = nullptr;
 const GUID kHidClassGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 // What each watched slot held before: the functions the recorders pass the calls on to.
-enum Watched { kCreateFileA, kReadFile, kWriteFile, kGetOverlappedResult, kWaitForSingleObject, kSetTimer,
+enum Watched { kCreateFileA, kCloseHandle, kCancelIo, kCancelIoEx, kReadFile, kWriteFile, kGetOverlappedResult, kWaitForSingleObject, kSetTimer,
                kRegisterDeviceNotificationA, kUnregisterDeviceNotification, kWatchedCount };
 void* originals[kWatchedCount] = {};
 
@@ -37,8 +38,26 @@ struct ImportRecorders {
                                    DWORD disposition, DWORD flags, HANDLE templateFile) {
     const auto real = Real<decltype(&::CreateFileA)>(kCreateFileA);
     const HANDLE file = real(path, access, share, security, disposition, flags, templateFile);
-    if (watch != nullptr && file != INVALID_HANDLE_VALUE && path != nullptr) watch->opened_[file] = path;
+    if (watch != nullptr && file != INVALID_HANDLE_VALUE && path != nullptr) {
+      watch->opened_[file] = path;
+      watch->handleEvents_.push_back({true, file, access});
+    }
     return file;
+  }
+  static BOOL WINAPI CloseHandle(HANDLE handle) {
+    if (watch != nullptr && watch->opened_.erase(handle) != 0) watch->handleEvents_.push_back({false, handle, 0});
+    return Real<decltype(&::CloseHandle)>(kCloseHandle)(handle);
+  }
+  static BOOL WINAPI CancelIo(HANDLE file) {
+    if (watch != nullptr) ++watch->wholeHandleCancels_;
+    return Real<decltype(&::CancelIo)>(kCancelIo)(file);
+  }
+  static BOOL WINAPI CancelIoEx(HANDLE file, LPOVERLAPPED io) {
+    if (watch != nullptr) {
+      if (io == nullptr) ++watch->wholeHandleCancels_;
+      if (watch->beforeCancel_) std::exchange(watch->beforeCancel_, nullptr)();
+    }
+    return Real<decltype(&::CancelIoEx)>(kCancelIoEx)(file, io);
   }
   static BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
     if (FailAsStuck(file)) return FALSE;
@@ -110,9 +129,13 @@ ImportWatch::ImportWatch(HMODULE module) : module_(module) {
     const char* dll;
     const char* function;
     void* recorder;
+    bool optional = false;
   };
   const Entry entries[] = {
       {kCreateFileA, "kernel32.dll", "CreateFileA", reinterpret_cast<void*>(&ImportRecorders::CreateFileA)},
+      {kCloseHandle, "kernel32.dll", "CloseHandle", reinterpret_cast<void*>(&ImportRecorders::CloseHandle)},
+      {kCancelIo, "kernel32.dll", "CancelIo", reinterpret_cast<void*>(&ImportRecorders::CancelIo), true},
+      {kCancelIoEx, "kernel32.dll", "CancelIoEx", reinterpret_cast<void*>(&ImportRecorders::CancelIoEx)},
       {kReadFile, "kernel32.dll", "ReadFile", reinterpret_cast<void*>(&ImportRecorders::ReadFile)},
       {kWriteFile, "kernel32.dll", "WriteFile", reinterpret_cast<void*>(&ImportRecorders::WriteFile)},
       {kGetOverlappedResult, "kernel32.dll", "GetOverlappedResult",
@@ -127,7 +150,7 @@ ImportWatch::ImportWatch(HMODULE module) : module_(module) {
   };
   for (const Entry& entry : entries) {
     originals[entry.which] = PatchImport(entry.dll, entry.function, entry.recorder);
-    if (originals[entry.which] == nullptr) complete_ = false;
+    if (originals[entry.which] == nullptr && !entry.optional) complete_ = false;
   }
 }
 

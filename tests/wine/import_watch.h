@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -29,6 +30,13 @@ struct WaitCall {
   DWORD timeoutMs;
 };
 
+// A file handle the plug-in opened (with its access) or closed, in order.
+struct HandleEvent {
+  bool opened;
+  HANDLE handle;
+  DWORD access;
+};
+
 class ImportWatch {
  public:
   // Watches `module` until destruction, which restores its imports. One at a time.
@@ -37,7 +45,8 @@ class ImportWatch {
   ImportWatch(const ImportWatch&) = delete;
   ImportWatch& operator=(const ImportWatch&) = delete;
 
-  // Every entry could be patched (the DLL imports all the watched functions).
+  // Every entry could be patched (the DLL imports all the watched functions
+  // but CancelIo, which it should not use at all).
   bool Complete() const { return complete_; }
 
   // The window registered for HID device-interface notifications with the
@@ -51,6 +60,13 @@ class ImportWatch {
   // From now on the plug-in's reads and writes on handles it opened to this
   // path fail with ERROR_GEN_FAILURE (or work again).
   void SetFailing(const std::string& path, bool failing);
+  std::vector<HandleEvent>& HandleEvents() { return handleEvents_; }
+  // Cancels of all of a handle's I/O (CancelIo, or CancelIoEx without a record)
+  // rather than of one overlapped record of the caller's.
+  int WholeHandleCancels() const { return wholeHandleCancels_; }
+  // Runs once, just before the plug-in's next cancel reaches the system: the
+  // moment a report may complete the read being cancelled.
+  void BeforeNextCancel(std::function<void()> action) { beforeCancel_ = std::move(action); }
   // Waits with a time-out on handles, in order; cleared by the caller at will.
   std::vector<WaitCall>& Waits() { return waits_; }
 
@@ -77,6 +93,9 @@ class ImportWatch {
   std::vector<WaitCall> waits_;
   std::map<HANDLE, std::string> opened_;  // the path each handle the plug-in opened names
   std::set<std::string> failing_;
+  std::vector<HandleEvent> handleEvents_;
+  int wholeHandleCancels_ = 0;
+  std::function<void()> beforeCancel_;
 };
 
 }  // namespace quenta::wine

@@ -182,6 +182,32 @@ TEST_F(WinePluginTest, AnArrivalActsOnWhatTheOldHandleStillHolds) {
   EXPECT_EQ(Calls(), DoButtons({1021}));
 }
 
+// At an arrival the new handles open before the old read handle closes, and
+// a report that completes the old handle's outstanding read as it is
+// cancelled is acted on, not thrown away: a pendant that reports only on
+// change would otherwise lose it. The new handle has it too; it acts once.
+// Every cancel is of the plug-in's own overlapped record.
+TEST_F(WinePluginTest, AnArrivalKeepsAReadThatCompletesAsItIsCancelledAndOpensBeforeItCloses) {
+  Start();
+  driver->Poll();  // a read is now outstanding on the old handle
+  driver->Watch().HandleEvents().clear();
+  driver->Watch().BeforeNextCancel([this] { driver->SendReports(Pressed({kEStopBit}), 1); });
+  driver->OtherArrives();
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  driver->Poll();
+  EXPECT_TRUE(Calls().empty());
+  EXPECT_EQ(driver->Watch().WholeHandleCancels(), 0);
+
+  const std::vector<HandleEvent>& events = driver->Watch().HandleEvents();
+  const auto readerOpened = std::find_if(events.begin(), events.end(), [](const HandleEvent& e) {
+    return e.opened && (e.access & GENERIC_READ) != 0;
+  });
+  const auto firstClosed = std::find_if(events.begin(), events.end(), [](const HandleEvent& e) { return !e.opened; });
+  ASSERT_NE(readerOpened, events.end());
+  ASSERT_NE(firstClosed, events.end());
+  EXPECT_LT(readerOpened - events.begin(), firstClosed - events.begin());
+}
+
 // A host whose DoButton stops the plug-in (its own message loop closing it):
 // the running poll keeps its object, acts on no further report and writes
 // no output report.

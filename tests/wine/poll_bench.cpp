@@ -1,13 +1,16 @@
 // How long one poll cycle holds the window's thread under Wine: the time
 // inside the plug-in's WM_TIMER handling, when one report is ready, when 25
 // are queued (a pendant that streams), and when none comes (the read wait
-// runs out). Beside it, what the harness's pipe pendant alone costs for 25
+// runs out); and a full backlog (33 reports) found by an ordinary poll beside
+// the same found by a timer message inside a host call (a DoButton that runs
+// the host's own loop). Beside it, what the harness's pipe pendant alone costs for 25
 // reads, since under Wine every read of a named pipe is a round trip to the
 // server that a HID read on Windows is not. Also the start-up, from
 // SetProName to the end of PostInitControl. Prints microseconds.
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <vector>
 
@@ -37,6 +40,46 @@ double MicrosecondsOfOneCycle(quenta::wine::WineDriver& driver, int reportsQueue
   QueryPerformanceCounter(&after);
   driver.TakeWritten();
   return 1e6 * static_cast<double>(after.QuadPart - before.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Microseconds(const LARGE_INTEGER& before, const LARGE_INTEGER& after);
+
+// The busy pattern: jogs starting and ending, scale steps, a chord.
+void QueueFullBacklog(quenta::wine::PipeDevice& pendant) {
+  constexpr int kFullBacklog = 33;  // the driver's queue and the read it completed
+  for (int i = 0; i < kFullBacklog; ++i)
+    pendant.SendReport(i % 2 == 0 ? std::array<std::uint8_t, 8>{0x00, 0xA5, 0x90, 0x10, 0, 0, 0, 0}
+                                  : std::array<std::uint8_t, 8>{0x00, 0x58, 0x60, 0x08, 0, 0, 0, 0});
+}
+
+double MicrosecondsOfAFullBacklog(quenta::wine::WineDriver& driver, quenta::sim::ScriptedHost& host, bool insideACall) {
+  driver.Bus().Pump();
+  quenta::wine::PipeDevice& pendant = *driver.Pendants().front();
+  LARGE_INTEGER before{}, after{};
+  if (!insideACall) {
+    QueueFullBacklog(pendant);
+    QueryPerformanceCounter(&before);
+    driver.View().SendTimer();
+    QueryPerformanceCounter(&after);
+  } else {
+    bool pumpNext = true;
+    host.SetCallHook([&](quenta::sim::HostCallKind kind, int code) {
+      if (!pumpNext || kind != quenta::sim::HostCallKind::DoButton || code != 110) return;
+      pumpNext = false;
+      QueueFullBacklog(pendant);
+      QueryPerformanceCounter(&before);
+      driver.View().SendTimer();
+      QueryPerformanceCounter(&after);
+    });
+    pendant.SendReport({0x00, 0x01, 0x00, 0x10, 0, 0, 0, 0});  // Shift + 28: DoButton 110
+    driver.View().SendTimer();
+    host.SetCallHook(nullptr);
+  }
+  pendant.SendReport({});
+  driver.View().SendTimer();
+  driver.TakeWritten();
+  host.TakeCalls();
+  return Microseconds(before, after);
 }
 
 double Microseconds(const LARGE_INTEGER& before, const LARGE_INTEGER& after) {
@@ -90,6 +133,18 @@ int main() {
       for (int i = 0; i < kCycles; ++i) samples.push_back(MicrosecondsOfOneCycle(driver, reportsQueued));
       const char* what = reportsQueued == 1 ? "report ready:" : reportsQueued == 0 ? "no report:" : "25 queued:";
       std::printf("wine poll cycle, %-16s median %8.1f us, max %8.1f us (%d cycles)\n", what, Median(samples),
+                  *std::max_element(samples.begin(), samples.end()), kCycles);
+    }
+    // Step jog mode, where every press of the busy pattern jogs at once.
+    for (const std::array<std::uint8_t, 8>& report : {std::array<std::uint8_t, 8>{0, 0, 0x08}, std::array<std::uint8_t, 8>{}}) {
+      driver.Pendants().front()->SendReport(report);
+      driver.View().SendTimer();
+    }
+    for (bool insideACall : {false, true}) {
+      std::vector<double> samples;
+      for (int i = 0; i < kCycles; ++i) samples.push_back(MicrosecondsOfAFullBacklog(driver, host, insideACall));
+      std::printf("wine full backlog, %-22s median %8.1f us, max %8.1f us (%d cycles)\n",
+                  insideACall ? "timer inside a call:" : "ordinary poll:", Median(samples),
                   *std::max_element(samples.begin(), samples.end()), kCycles);
     }
     if (driver.Pendants().front()->Clients() != 2) {
