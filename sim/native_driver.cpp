@@ -3,7 +3,7 @@
 #include "plugin/hold_ticks.h"
 #include "plugin/lifecycle.h"
 #include "plugin/module_state.h"
-#include "sim/native_dialog.h"
+#include "sim/scripted_dialog.h"
 #include "sim/scripted_host.h"
 
 namespace quenta::sim {

@@ -5,13 +5,16 @@
 
 #include "config/choice_lists.h"
 #include "config/properties_model.h"
-#include "config/scripted_properties_dialog.h"
 #include "resources/resource_ids.h"
+#include "sim/scripted_dialog.h"
 
 namespace quenta {
 namespace {
 
-using Action = ScriptedDialogAction;
+using Action = sim::DialogSetting;
+using sim::RunScriptedConfig;
+using sim::ScriptedConfigResult;
+using sim::ScriptedPropertiesView;
 
 Action Type(int id, std::string text) { return {id, Action::Kind::Text, std::move(text), -1, false}; }
 Action Pick(int id, int row) { return {id, Action::Kind::Row, {}, row, false}; }

@@ -1,13 +1,10 @@
 // `config` under Wine: the robot at the real dialog, as the scenario runner uses it.
+#include "resources/resource_ids.h"
 #include "sim/profile_file.h"
 #include "tests/wine/wine_test_fixture.h"
 
 namespace quenta::wine {
 namespace {
-
-constexpr int kMacro1Edit = 4162;
-constexpr int kFunctionKey1List = 4040;
-constexpr int kXReverseCheck = 4245;
 
 sim::DialogSetting Text(int id, const std::string& text) {
   sim::DialogSetting setting;
@@ -39,7 +36,7 @@ std::optional<std::string> Saved(const std::string& path, const char* section, c
 
 TEST_F(WinePluginTest, ConfigOkSavesWhatWasTypedPickedAndTicked) {
   Start();
-  EXPECT_EQ(driver->Config(true, {Text(kMacro1Edit, "25"), Row(kFunctionKey1List, 6), Check(kXReverseCheck, true)}),
+  EXPECT_EQ(driver->Config(true, {Text(IDC_MACRO1, "25"), Row(IDC_FUNCTION_KEY1, 6), Check(IDC_XREVERSE, true)}),
             sim::ConfigOutcome::Ran);
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(Saved(profilePath, "Quenta_M2_Pendant", "Macro1"), "25");
@@ -49,14 +46,14 @@ TEST_F(WinePluginTest, ConfigOkSavesWhatWasTypedPickedAndTicked) {
 
 TEST_F(WinePluginTest, ConfigEscapeKeepsTheSettings) {
   Start();
-  EXPECT_EQ(driver->Config(false, {Text(kMacro1Edit, "77")}), sim::ConfigOutcome::Ran);
+  EXPECT_EQ(driver->Config(false, {Text(IDC_MACRO1, "77")}), sim::ConfigOutcome::Ran);
   EXPECT_TRUE(Calls().empty());
   EXPECT_EQ(Saved(profilePath, "Quenta_M2_Pendant", "Macro1"), "0");
 }
 
 TEST_F(WinePluginTest, ARefusedOkRecordsTheMessageBoxAndClosesWithEscape) {
   Start();
-  EXPECT_EQ(driver->Config(true, {Text(kMacro1Edit, "abc"), Check(kXReverseCheck, true)}), sim::ConfigOutcome::Ran);
+  EXPECT_EQ(driver->Config(true, {Text(IDC_MACRO1, "abc"), Check(IDC_XREVERSE, true)}), sim::ConfigOutcome::Ran);
   EXPECT_EQ(Calls(), std::vector<sim::HostCall>{sim::HostCall::Message("Please enter an integer.")});
   EXPECT_EQ(Saved(profilePath, "Quenta_M2_Pendant", "Xreverse"), "0");
 }
@@ -64,10 +61,10 @@ TEST_F(WinePluginTest, ARefusedOkRecordsTheMessageBoxAndClosesWithEscape) {
 TEST_F(WinePluginTest, ASettingThatDoesNotFitItsControlIsAnError) {
   Start();
   try {
-    driver->Config(true, {Check(kMacro1Edit, true)});
+    driver->Config(true, {Check(IDC_MACRO1, true)});
     FAIL() << "no error";
   } catch (const std::runtime_error& error) {
-    EXPECT_STREQ(error.what(), "config: control 4162 is not a check box");
+    EXPECT_EQ(std::string(error.what()), "config: control " + std::to_string(IDC_MACRO1) + " is not a check box");
   }
 }
 

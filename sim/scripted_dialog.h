@@ -1,30 +1,20 @@
 // The configuration dialog without windows: the controls are plain values that
-// a scripted user sets. The simulator's native runner and the unit tests run
-// the real dialog logic (PropertiesDialogModel) through it.
+// a scripted user sets, one DialogSetting at a time. The native runner and the
+// unit tests run the real dialog logic (PropertiesDialogModel) through it.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "config/pendant_settings.h"
 #include "config/properties_model.h"
+#include "sim/plugin_driver.h"
 
-namespace quenta {
+namespace quenta::sim {
 
-// One thing the user does while the dialog is open.
-struct ScriptedDialogAction {
-  enum class Kind { Text, Row, Check };
-  int controlId = 0;
-  Kind kind = Kind::Text;
-  std::string text;      // Text: replaces the edit box's text
-  int row = -1;          // Row: the row to select; outside the list selects none
-  bool checked = false;  // Check
-};
-
-enum class DialogControlKind { None, EditBox, List, CheckBox };
-// What kind of control template 4013 has under this id.
-DialogControlKind KindOfDialogControl(int controlId);
+class ScriptedHost;
 
 class ScriptedPropertiesView : public PropertiesView {
  public:
@@ -40,7 +30,7 @@ class ScriptedPropertiesView : public PropertiesView {
 
   // Acts as the user would. Returns an explanation when the action does not
   // fit the control (unknown id, or text for a list...), empty when done.
-  std::string Apply(const ScriptedDialogAction& action);
+  std::string Apply(const DialogSetting& setting);
 
   const std::vector<std::string>& Rows(int listId) { return lists_[listId].rows; }
   const std::vector<std::string>& Messages() const { return messages_; }
@@ -67,7 +57,11 @@ struct ScriptedConfigResult {
 // One dialog session on `settings`: open, apply the actions in order, then OK
 // (ok) or Escape. A refused OK records its message box, dismisses it, and
 // closes the dialog with Escape, so `settings` stays as it was.
-ScriptedConfigResult RunScriptedConfig(PendantSettings& settings, bool ok,
-                                       const std::vector<ScriptedDialogAction>& actions);
+ScriptedConfigResult RunScriptedConfig(PendantSettings& settings, bool ok, const std::vector<DialogSetting>& actions);
 
-}  // namespace quenta
+// The dialog step that the native runner's Config runs between loading and
+// saving the settings, on the module's settings: a refused OK records its
+// message box on `host`; an action that does not fit its control throws.
+std::function<void()> ScriptedDialog(bool ok, const std::vector<DialogSetting>& settings, ScriptedHost& host);
+
+}  // namespace quenta::sim
