@@ -37,6 +37,17 @@ ScriptedHost::~ScriptedHost() {
 }
 
 void ScriptedHost::MakeCurrent() { current = this; }
+
+void ScriptedHost::Reset() {
+  FlushStatus();
+  leds_.clear();
+  dros_.clear();
+  calls_.clear();
+  pumping_ = false;
+  timerMessage_ = nullptr;
+  callHook_ = nullptr;
+  observer_ = nullptr;
+}
 ScriptedHost* ScriptedHost::Current() { return current; }
 
 HostCallbacks ScriptedHost::Callbacks() {

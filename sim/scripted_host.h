@@ -28,6 +28,10 @@ class ScriptedHost {
 
   // The callbacks below act on this instance from now on.
   void MakeCurrent();
+  // As new, but for its string manager and status line: no LED lit, every
+  // DRO 0, no call recorded, no pump, hook or observer. A host block is
+  // costly to make, and sessions by the thousand need one each.
+  void Reset();
   static ScriptedHost* Current();
 
   // The six callbacks, for the Set... exports.

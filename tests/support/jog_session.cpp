@@ -263,10 +263,17 @@ void ChangeSetting(int which, double value) {
     *flags[index - std::size(numbers)] = value != 0;
 }
 
+// One host for every session of the process, reset for each.
+sim::ScriptedHost& SharedHost() {
+  static sim::ScriptedHost host;
+  return host;
+}
+
 class Session {
  public:
   Session(const std::vector<Action>& actions, int rate, const Faults& faults)
       : actions_(actions), faults_(faults), rate_(rate), judge_(faults) {
+    host_.Reset();
     InstallScriptedHost(host_);
     path_ = hid_.AddPendant().path;
     hid_.onRead = [this](const InputReport& report) { judge_.OnRead(Word(report)); };
@@ -297,7 +304,7 @@ class Session {
     Outcome outcome = judge_.stats;
     outcome.breach = judge_.breach;
     if (outcome.breach) *outcome.breach += " (step " + std::to_string(step_) + ")";
-    outcome.leaks = hid_.openHandles != 0 || host_.Strings().badFrees != 0;
+    outcome.leaks = hid_.openHandles != 0 || host_.Strings().badFrees != badFreesBefore_;
     ResetModuleState();
     return outcome;
   }
@@ -419,7 +426,7 @@ class Session {
 
   const std::vector<Action>& actions_;
   const Faults& faults_;
-  sim::ScriptedHost host_;
+  sim::ScriptedHost& host_ = SharedHost();
   VirtualHidSystem hid_;
   VirtualLinkWindow window_;
   std::unique_ptr<PandrelWin> link_;
@@ -430,6 +437,7 @@ class Session {
   bool failing_ = false;
   std::optional<Waiting> inside_;
   int depth_ = 0;  // inside a host call's own message loop
+  const int badFreesBefore_ = host_.Strings().badFrees;
   std::size_t step_ = 0;
   Judge judge_;
 };

@@ -70,14 +70,16 @@ std::vector<Action> RandomSession(std::uint32_t seed) {
     else
       actions.push_back({Kind::Raw, 0, 0, {0, 0, 0, 0, static_cast<std::uint8_t>(pick(0, 255)), 1, 2, 3}});
   }
-  // Every session ends with everything let go, the link working, the state
-  // reported once more (an on-change pendant that came back has said nothing
-  // yet) and polls enough for a lost pendant to be opened again.
-  actions.push_back({Kind::Replug});
+  // Every session ends with everything let go, the pendant working and back
+  // (a lost one is unplugged and plugged in again), the state reported once
+  // more (an on-change pendant that came back has said nothing yet) and a few
+  // polls, so every jog's release is read and judged.
   actions.push_back({Kind::Fail, 0, 0});
+  actions.push_back({Kind::Unplug});
+  actions.push_back({Kind::Replug});
   actions.push_back({Kind::ReleaseAll});
   actions.push_back({Kind::Send, 1});
-  actions.push_back({Kind::Poll, 42});
+  actions.push_back({Kind::Poll, 3});
   return actions;
 }
 
