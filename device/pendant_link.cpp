@@ -146,7 +146,6 @@ void PandrelWin::OnArrival() {
   Install({});
   ActOnReports(false, 0);
   if (stopped_) return;
-  taken_.clear();
   SendRemovalStop();
   if (!fresh.reader) return;
   Install(std::move(fresh));
@@ -231,6 +230,7 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       if (io != HidIo::Done) break;
       reportRead_ = true;
       afterGap_ = false;
+      failingCycles_ = 0;  // now, not when the turn ends: timer messages inside its calls come later
     }
     lastReport_ = report;
     ++result.acted;
@@ -245,8 +245,11 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
 // not: it neither adds to the failing count nor breaks it.
 void PandrelWin::CountCycle(const Turn& turn, bool insideCall) {
   if (insideCall && insideFailedCycle_) return;
-  failingCycles_ = turn.failed ? failingCycles_ + 1 : 0;
-  if (failingCycles_ >= kFailingCyclesToLoss) LoseThroughFailures();
+  if (!turn.failed) {
+    if (turn.acted == 0) failingCycles_ = 0;  // a time-out is no failure
+    return;
+  }
+  if (++failingCycles_ >= kFailingCyclesToLoss) LoseThroughFailures();
 }
 
 void PandrelWin::OnTimer() {
