@@ -62,8 +62,11 @@ class PandrelWin::MessageScope {
   PandrelWin& link_;
 };
 
+// A new link speaks again, also after a StopPlug that a second InitControl follows.
 PandrelWin::PandrelWin(HidSystem& hid, LinkWindow& window, int reportsPerPoll)
-    : hid_(hid), window_(window), reportsPerPoll_(reportsPerPoll) {}
+    : hid_(hid), window_(window), reportsPerPoll_(reportsPerPoll) {
+  HostSilenced = false;
+}
 
 PandrelWin::~PandrelWin() = default;
 
