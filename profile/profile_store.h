@@ -45,10 +45,16 @@ class ProfileStore {
   // Each section is looked up once: a host's root can have thousands of children.
   XmlElement Section(const std::string& name, bool create);
   std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
-  // A temp file with no profile beside it is the last whole copy when a
-  // replace failed half-way: it is put in place. False when such a copy is
-  // there and could not be moved.
-  bool RecoverStrayTemp();
+  bool ParsesWhole(const std::string& path) const;
+  enum class Recovery { NoWholeTemp, PutInPlace, Stuck };
+  // A profile missing or empty with a whole temp beside it lost its name in
+  // a replace that failed half-way, and one that is the start of a whole temp
+  // was cut off in a write in place: that temp is the last whole copy.
+  Recovery RecoverTemp(const FileSnapshot& onDisk);
+  // Creates this save's own temp, with a name no other file has; `temp` is
+  // left naming it even if the write failed, and empty if no name was free.
+  bool WriteTemp(const std::string& bytes, std::string& temp);
+  void RemoveAbandonedTemps();
   void Save();
 
   std::unique_ptr<XmlDocument> document_;

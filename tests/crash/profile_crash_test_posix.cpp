@@ -54,6 +54,11 @@ pid_t StartWriter(const std::string& profile) {
   return child;
 }
 
+void Kill(pid_t writer) {
+  ::kill(writer, SIGKILL);
+  waitpid(writer, nullptr, 0);
+}
+
 struct ProfileSeen {
   bool whole = false;
   long counter = -1;
@@ -83,23 +88,20 @@ TEST(ProfileCrashTest, AKilledSaveLeavesTheOldOrTheNewProfileAndNoStrayFile) {
     const pid_t writer = StartWriter(profile);
     ASSERT_GT(writer, 0) << "the writer did not start";
     std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution<int>(0, 40000)(random)));
-    ::kill(writer, SIGKILL);
-    int status = 0;
-    waitpid(writer, &status, 0);
+    Kill(writer);
 
     const ProfileSeen seen = Inspect(profile);
     ASSERT_TRUE(seen.whole) << "kill " << kill << ": the profile is damaged";
     // The counter only grows: a smaller one would mean a save that went missing.
     ASSERT_GE(seen.counter, lastCounter) << "kill " << kill;
     lastCounter = seen.counter;
-    if (FileExists(TempPathFor(profile))) ++leftoversFound;
+    if (!SystemFileLayer().TempsOf(profile).empty()) ++leftoversFound;
 
     // The next save, as the host's next entry point makes it.
     ProfileName = profile;
     { ProfileStore store; }
     ProfileName.clear();
-    EXPECT_FALSE(FileExists(TempPathFor(profile))) << "kill " << kill << ": a temporary file stayed";
-    EXPECT_EQ(folder.EntryCount(), 1);
+    EXPECT_EQ(folder.EntryCount(), 1) << "kill " << kill << ": a temporary file stayed";
     EXPECT_EQ(Inspect(profile).counter, lastCounter);
   }
   // Every writer finished one save before its kill: none of them may be lost.
