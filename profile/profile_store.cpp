@@ -78,6 +78,7 @@ ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
     document_ = OpenProfile(loaded_);
   }
   reflectsFile_ = document_ != nullptr;
+  foundProfile_ = reflectsFile_ && HasContent(loaded_);
   if (!document_) {
     document_ = createDocument_();
     if (document_ && !EnsureRoot(*document_)) document_.reset();

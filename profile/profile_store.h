@@ -21,9 +21,10 @@ class ProfileStore {
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
 
-  // False when the profile is there but could not be read and parsed: reads
-  // then give their defaults, and nothing is saved unless it reads at save time.
-  bool ReadsTheProfile() const { return reflectsFile_; }
+  // True when the profile was there and read whole. Reads of a missing, empty
+  // or unreadable one give their defaults, and an unreadable one is saved
+  // over only if it reads at save time.
+  bool FoundTheProfile() const { return foundProfile_; }
 
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   // False when nothing could be stored: no document, or a name that is not a plain XML name.
@@ -63,6 +64,7 @@ class ProfileStore {
   DocumentFactory createDocument_;
   FileSnapshot loaded_;
   bool reflectsFile_ = false;  // false: the profile on disk could not be read, so it must not be replaced
+  bool foundProfile_ = false;
   std::vector<Change> changes_;
   std::vector<std::pair<std::string, XmlElement>> sections_;  // found or created; none while absent
 };
