@@ -57,7 +57,8 @@ inline void StoreCycle(const std::string& profile) {
 // match the store's durability, flush it to disk).
 inline void PlainReadWrite(const std::string& profile, const std::string& copy, bool flush) {
   if (flush) {
-    SystemFileLayer().WriteDurably(copy, ReadBytes(profile));
+    SystemFileLayer().Remove(copy);
+    SystemFileLayer().CreateDurably(copy, ReadBytes(profile));
   } else {
     WriteBytes(copy, ReadBytes(profile));
   }

@@ -1,7 +1,6 @@
 // Any bytes as the host's profile file, then the plug-in's load, read, write
 // and save cycle on it. The file must end up either untouched or a profile
 // that reads back what was written, and no temporary file may stay beside it.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -34,11 +33,6 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool Exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
-
 void Check(bool condition) {
   if (!condition) std::abort();
 }
@@ -64,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     store.SetInt("Fuzz", "Value", value);
     quenta::SaveSettings(store);
   }
-  Check(!Exists(quenta::TempPathFor(path)));
+  Check(quenta::SystemFileLayer().TempsOf(path).empty());
   const std::string saved = ReadFile(path);
   if (saved != original) {
     quenta::ProfileStore again;

@@ -51,9 +51,10 @@ void ConfigCore(const std::function<void()>& runDialog) {
     ~OpenWhileHere() { dialogOpen = false; }
   } open;
   ProfileStore store;
-  // A profile that cannot be read holds no settings: those in use stay, and the
-  // dialog shows them.
-  if (store.ReadsTheProfile()) LoadSettings(store);
+  // A profile missing or unreadable for a moment (the host rewriting it, a
+  // share that dropped) holds no settings: those in use stay, the dialog shows
+  // them, and the save writes them back.
+  if (store.FoundTheProfile()) LoadSettings(store);
   runDialog();
   SaveSettings(store);
 }

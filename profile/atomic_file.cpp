@@ -1,4 +1,5 @@
 #include <cstring>
+#include <string>
 
 #include "profile/atomic_file.h"
 
@@ -15,7 +16,28 @@ bool operator==(const FileSnapshot& a, const FileSnapshot& b) {
   return a.state == b.state && a.size == b.size && a.modified == b.modified && a.hash == b.hash;
 }
 
-std::string TempPathFor(const std::string& path) { return path + ".quenta-save.tmp"; }
+std::string TempPathFor(const std::string& profile, std::uint32_t process, std::uint32_t save) {
+  return TempPrefixFor(profile) + std::to_string(process) + "-" + std::to_string(save) + ".tmp";
+}
+
+std::string TempPrefixFor(const std::string& profile) { return profile + ".quenta-save."; }
+
+bool ParseTempTail(const std::string& tail, std::uint32_t& process) {
+  process = 0;
+  if (tail == "tmp") return true;
+  const std::size_t dash = tail.find('-');
+  const std::size_t dot = tail.find('.');
+  const auto digits = [&](std::size_t from, std::size_t to) {
+    return to > from && to - from <= 10 && tail.find_first_not_of("0123456789", from) == to;
+  };
+  if (dash == std::string::npos || dot == std::string::npos || tail.compare(dot, std::string::npos, ".tmp") != 0 ||
+      !digits(0, dash) || !digits(dash + 1, dot))
+    return false;
+  const unsigned long long id = std::stoull(tail.substr(0, dash));
+  if (id > 0xFFFFFFFFu) return false;
+  process = static_cast<std::uint32_t>(id);
+  return true;
+}
 
 void ByteHash::Add(const char* data, std::size_t size) {
   total_ += size;

@@ -1,11 +1,13 @@
 // The file operations behind the profile store's crash-safe save, behind a
 // seam so that tests can make any step fail. A save writes the whole new
-// document to TempPathFor(profile), durably, and then replaces the profile in
-// one step, so the profile is always either the old or the new one.
+// document to a temp of its own beside the profile, durably, and then
+// replaces the profile in one step, so the profile is always either the old
+// or the new one.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quenta {
 
@@ -14,21 +16,40 @@ struct FileSnapshot {
   enum class State { Missing, Present, Unreadable };
   State state = State::Missing;
   std::uint64_t size = 0;
-  std::int64_t modified = 0;  // platform time stamp, compared only for equality
+  std::int64_t modified = 0;  // platform time stamp
   std::uint64_t hash = 0;     // of the bytes
 };
 
 bool operator==(const FileSnapshot& a, const FileSnapshot& b);
 inline bool operator!=(const FileSnapshot& a, const FileSnapshot& b) { return !(a == b); }
 
-// A fixed name beside the profile, so that one left by a crash is found again.
-std::string TempPathFor(const std::string& path);
+// "<profile>.quenta-save.<process>-<save>.tmp": one name per save of each
+// process, so that no two writers ever share a temp.
+std::string TempPathFor(const std::string& profile, std::uint32_t process, std::uint32_t save);
+// Everything a profile's temps begin with.
+std::string TempPrefixFor(const std::string& profile);
+// Whether what follows the prefix names a temp of ours, and whose. The fixed
+// name of earlier versions ("tmp") counts too, with process 0: unknown.
+bool ParseTempTail(const std::string& tail, std::uint32_t& process);
+
+std::uint32_t CurrentProcessId();
+// False only when no process of that id runs on this machine.
+bool ProcessMayBeRunning(std::uint32_t process);
+
+// One of a profile's temps as found in its folder.
+struct TempFile {
+  std::string path;
+  std::uint32_t process = 0;  // 0: unknown
+  std::int64_t modified = 0;  // platform time stamp, later is larger
+  std::int64_t ageSeconds = 0;
+};
 
 // Fast, not cryptographic: only tells whether the bytes changed.
 class ByteHash {
  public:
   void Add(const char* data, std::size_t size);
   std::uint64_t Value() const;
+  std::uint64_t Size() const { return total_; }
 
  private:
   std::uint64_t state_ = 0xcbf29ce484222325u;
@@ -39,18 +60,28 @@ class ByteHash {
 
 class FileLayer {
  public:
+  enum class Created { Written, NameTaken, Failed };
+
   virtual ~FileLayer() = default;
   // Missing, or present with size, time and hash; Unreadable for anything
   // that is there but cannot be read as a regular file.
   virtual FileSnapshot Snapshot(const std::string& path) = 0;
+  virtual bool ReadAll(const std::string& path, std::string& bytes) = 0;
   // An existing file the user or the host marked read-only.
   virtual bool IsReadOnly(const std::string& path) = 0;
   virtual bool Remove(const std::string& path) = 0;
-  // Creates the file afresh with these bytes, on disk before it returns true.
-  virtual bool WriteDurably(const std::string& path, const std::string& bytes) = 0;
+  // Creates the file, which must not exist yet, with these bytes, on disk
+  // before it returns Written. One it could not write whole is removed; one
+  // written whole but not flushed or closed stays.
+  virtual Created CreateDurably(const std::string& path, const std::string& bytes) = 0;
   // Puts source in place of target in one step (target may be missing). A
   // failure can leave target gone from its name with source still whole.
   virtual bool Replace(const std::string& source, const std::string& target) = 0;
+  // The profile's temps in its folder.
+  virtual std::vector<TempFile> TempsOf(const std::string& profile) = 0;
+  // Starts the one time budget that all the retries of a save share (or of
+  // putting a temp in place when a store opens).
+  virtual void StartSave() {}
 };
 
 FileLayer& SystemFileLayer();

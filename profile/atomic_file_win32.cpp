@@ -29,18 +29,31 @@ bool IsPassing(DWORD error) {
          error == ERROR_UNABLE_TO_REMOVE_REPLACED;
 }
 
-constexpr int kTries = 5;
-// 100 ms in all: the save runs on the host's UI thread.
-constexpr DWORD kPauses[kTries - 1] = {10, 20, 30, 40};
+// The save runs on the host's UI thread, which polls the pendant: all the
+// waits of one save together stay within this.
+constexpr DWORD kSaveBudgetMs = 100;
+constexpr DWORD kFirstPauseMs = 5;
 
-template <typename Call>
-DWORD Retried(SaveCalls& calls, Call call) {
-  DWORD error = call();
-  for (int pause = 0; IsPassing(error) && pause < kTries - 1; ++pause) {
-    calls.Pause(kPauses[pause]);
-    error = call();
+std::int64_t Stamp(const FILETIME& time) {
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+// Hands the file's bytes to `take` chunk by chunk.
+template <typename Take>
+bool ReadChunks(HANDLE file, Take take) {
+  std::vector<char> chunk(65536);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
+    if (got == 0) return true;
+    take(chunk.data(), got);
   }
-  return error;
+}
+
+// Shares everything: the host may hold the file open while we look.
+HANDLE OpenToRead(const std::string& path) {
+  return CreateFileW(WideFromAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
 class Win32FileLayer final : public FileLayer {
@@ -49,10 +62,7 @@ class Win32FileLayer final : public FileLayer {
 
   FileSnapshot Snapshot(const std::string& path) override {
     FileSnapshot snapshot;
-    // Share everything: the host may hold the profile open while we look.
-    const HANDLE file = CreateFileW(WideFromAnsi(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    const HANDLE file = OpenToRead(path);
     if (file == INVALID_HANDLE_VALUE) {
       const DWORD error = GetLastError();
       const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
@@ -64,6 +74,14 @@ class Win32FileLayer final : public FileLayer {
     return snapshot;
   }
 
+  bool ReadAll(const std::string& path, std::string& bytes) override {
+    bytes.clear();
+    const HANDLE file = OpenToRead(path);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    HandleCloser closer(file);
+    return ReadChunks(file, [&](const char* data, DWORD size) { bytes.append(data, size); });
+  }
+
   bool IsReadOnly(const std::string& path) override {
     DWORD attributes = 0;
     return calls_.Attributes(WideFromAnsi(path), attributes) == ERROR_SUCCESS &&
@@ -72,31 +90,109 @@ class Win32FileLayer final : public FileLayer {
 
   bool Remove(const std::string& path) override {
     const std::wstring wide = WideFromAnsi(path);
-    return Retried(calls_, [&] { return calls_.Delete(wide); }) == ERROR_SUCCESS;
+    return Retried([&] { return calls_.Delete(wide); }) == ERROR_SUCCESS;
   }
 
-  bool WriteDurably(const std::string& path, const std::string& bytes) override {
+  Created CreateDurably(const std::string& path, const std::string& bytes) override {
     const std::wstring wide = WideFromAnsi(path);
     HANDLE file = INVALID_HANDLE_VALUE;
-    if (Retried(calls_, [&] { return calls_.Create(wide, file); }) != ERROR_SUCCESS) return false;
+    const DWORD opened = Retried([&] { return calls_.Create(wide, file); });
+    if (opened == ERROR_FILE_EXISTS || opened == ERROR_ALREADY_EXISTS) return Created::NameTaken;
+    if (opened != ERROR_SUCCESS) return Created::Failed;
+    bool cut = false;
+    if (WriteAndClose(file, bytes, cut)) return Created::Written;
+    if (cut) Retried([&] { return calls_.Delete(wide); });
+    return Created::Failed;
+  }
+
+  bool Replace(const std::string& source, const std::string& target) override {
+    const std::wstring from = WideFromAnsi(source);
+    const std::wstring to = WideFromAnsi(target);
+    const DWORD error = Retried([&] { return PutInPlace(from, to); });
+    if (error == ERROR_SUCCESS) return true;
+    // Still refused: the profile is held open without delete sharing, which
+    // no replace gets past while it lasts; a write in place does.
+    return (error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED) &&
+           WriteInPlace(source, to);
+  }
+
+  std::vector<TempFile> TempsOf(const std::string& profile) override {
+    std::vector<TempFile> temps;
+    const std::string prefix = TempPrefixFor(profile);
+    const std::string folder = prefix.substr(0, prefix.find_last_of("\\/:") + 1);
+    const std::wstring namePrefix = WideFromAnsi(prefix.substr(folder.size()));
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW(WideFromAnsi(prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return temps;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    do {
+      const std::wstring name = found.cFileName;
+      const int prefixLength = static_cast<int>(namePrefix.size());
+      TempFile temp;
+      // The pattern also matches short names, and names match without regard to case.
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name.size() <= namePrefix.size() ||
+          CompareStringOrdinal(name.c_str(), prefixLength, namePrefix.c_str(), prefixLength, TRUE) != CSTR_EQUAL ||
+          !ParseTempTail(AnsiFromWide(name.c_str() + prefixLength, static_cast<int>(name.size()) - prefixLength),
+                         temp.process))
+        continue;
+      temp.path = folder + AnsiFromWide(name.c_str(), static_cast<int>(name.size()));
+      temp.modified = Stamp(found.ftLastWriteTime);
+      temp.ageSeconds = (Stamp(now) - temp.modified) / 10000000;
+      temps.push_back(temp);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return temps;
+  }
+
+  void StartSave() override { saveStarted_ = calls_.Now(); }
+
+ private:
+  DWORD BudgetLeft() {
+    const DWORD spent = calls_.Now() - saveStarted_;
+    return spent < kSaveBudgetMs ? kSaveBudgetMs - spent : 0;
+  }
+
+  template <typename Call>
+  DWORD Retried(Call call) {
+    DWORD error = call();
+    for (DWORD pause = kFirstPauseMs; IsPassing(error); pause *= 2) {
+      const DWORD left = BudgetLeft();
+      if (left == 0) break;
+      calls_.Pause(pause < left ? pause : left);
+      error = call();
+    }
+    return error;
+  }
+
+  // Writes and flushes the bytes, then closes the file in any case; `cut`
+  // tells a write that stopped short.
+  bool WriteAndClose(HANDLE file, const std::string& bytes, bool& cut) {
     constexpr std::size_t kChunk = 1 << 20;
     DWORD error = ERROR_SUCCESS;
     for (std::size_t at = 0; error == ERROR_SUCCESS && at < bytes.size(); at += kChunk) {
       const std::size_t size = bytes.size() - at < kChunk ? bytes.size() - at : kChunk;
       error = calls_.Write(file, bytes.data() + at, static_cast<DWORD>(size));
     }
+    cut = error != ERROR_SUCCESS;
     if (error == ERROR_SUCCESS) error = calls_.Flush(file);
     const DWORD closed = calls_.Close(file);
     return error == ERROR_SUCCESS && closed == ERROR_SUCCESS;
   }
 
-  bool Replace(const std::string& source, const std::string& target) override {
-    const std::wstring from = WideFromAnsi(source);
-    const std::wstring to = WideFromAnsi(target);
-    return Retried(calls_, [&] { return PutInPlace(from, to); }) == ERROR_SUCCESS;
+  // The temp, whole, stays the backup until the profile's new bytes are on
+  // disk: a write cut short leaves a profile that the next start sees as the
+  // beginning of the temp, and puts the temp in its place.
+  bool WriteInPlace(const std::string& source, const std::wstring& to) {
+    std::string bytes;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    bool cut = false;
+    if (!ReadAll(source, bytes) || calls_.OpenInPlace(to, file) != ERROR_SUCCESS || !WriteAndClose(file, bytes, cut))
+      return false;
+    Remove(source);
+    return true;
   }
 
- private:
   // ReplaceFileW keeps the profile's attributes and security; it needs an existing target.
   DWORD PutInPlace(const std::wstring& from, const std::wstring& to) {
     DWORD attributes = 0;
@@ -115,22 +211,16 @@ class Win32FileLayer final : public FileLayer {
   static bool ReadInto(HANDLE file, FileSnapshot& snapshot) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-    snapshot.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                                  info.ftLastWriteTime.dwLowDateTime);
+    snapshot.modified = Stamp(info.ftLastWriteTime);
     ByteHash hash;
-    std::vector<char> chunk(65536);
-    for (;;) {
-      DWORD got = 0;
-      if (!ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr)) return false;
-      if (got == 0) break;
-      hash.Add(chunk.data(), got);
-      snapshot.size += got;
-    }
+    if (!ReadChunks(file, [&](const char* data, DWORD size) { hash.Add(data, size); })) return false;
+    snapshot.size = hash.Size();
     snapshot.hash = hash.Value();
     return true;
   }
 
   SaveCalls& calls_;
+  DWORD saveStarted_ = 0;
 };
 
 DWORD ErrorUnless(BOOL succeeded) { return succeeded ? ERROR_SUCCESS : GetLastError(); }
@@ -145,7 +235,13 @@ DWORD SaveCalls::Attributes(const std::wstring& path, DWORD& attributes) {
 DWORD SaveCalls::Delete(const std::wstring& path) { return ErrorUnless(DeleteFileW(path.c_str())); }
 
 DWORD SaveCalls::Create(const std::wstring& path, HANDLE& file) {
-  file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return ErrorUnless(file != INVALID_HANDLE_VALUE);
+}
+
+DWORD SaveCalls::OpenInPlace(const std::wstring& path, HANDLE& file) {
+  file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
   return ErrorUnless(file != INVALID_HANDLE_VALUE);
 }
 
@@ -170,12 +266,25 @@ DWORD SaveCalls::Move(const std::wstring& from, const std::wstring& to) {
 
 void SaveCalls::Pause(DWORD milliseconds) { Sleep(milliseconds); }
 
+DWORD SaveCalls::Now() { return GetTickCount(); }
+
 std::unique_ptr<FileLayer> MakeWin32FileLayer(SaveCalls& calls) { return std::make_unique<Win32FileLayer>(calls); }
 
 FileLayer& SystemFileLayer() {
   static SaveCalls calls;
   static Win32FileLayer layer(calls);
   return layer;
+}
+
+std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool ProcessMayBeRunning(std::uint32_t process) {
+  if (process == 0) return true;
+  const HANDLE handle = OpenProcess(SYNCHRONIZE, FALSE, process);
+  if (handle == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  const bool running = WaitForSingleObject(handle, 0) == WAIT_TIMEOUT;
+  CloseHandle(handle);
+  return running;
 }
 
 }  // namespace quenta

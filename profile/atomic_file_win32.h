@@ -18,8 +18,11 @@ class SaveCalls {
   virtual ~SaveCalls() = default;
   virtual DWORD Attributes(const std::wstring& path, DWORD& attributes);
   virtual DWORD Delete(const std::wstring& path);
-  // Creates the file afresh for writing, shared with nobody.
+  // Creates the file, which must not exist yet, for writing, shared with nobody.
   virtual DWORD Create(const std::wstring& path, HANDLE& file);
+  // Opens the existing file for writing and empties it, sharing reading and
+  // writing with whoever holds it open.
+  virtual DWORD OpenInPlace(const std::wstring& path, HANDLE& file);
   virtual DWORD Write(HANDLE file, const char* data, DWORD size);
   virtual DWORD Flush(HANDLE file);
   virtual DWORD Close(HANDLE file);
@@ -28,6 +31,8 @@ class SaveCalls {
   // MoveFileExW to a name that is free.
   virtual DWORD Move(const std::wstring& from, const std::wstring& to);
   virtual void Pause(DWORD milliseconds);
+  // Milliseconds since some fixed moment.
+  virtual DWORD Now();
 };
 
 // The save's file layer over these calls.

@@ -1,5 +1,7 @@
 #include "profile/profile_store.h"
 
+#include <algorithm>
+
 #include "config/leading_integer.h"
 #include "plugin/module_state.h"
 #include "profile/xml_document.h"
@@ -53,6 +55,11 @@ void RemoveKey(XmlDocument& document, XmlElement keyElement) {
   document.RemoveChild(document.ParentNode(keyElement), keyElement);
 }
 
+bool HasContent(const FileSnapshot& onDisk) { return onDisk.state == FileSnapshot::State::Present && onDisk.size > 0; }
+
+constexpr int kTempNameTries = 16;
+constexpr std::int64_t kAbandonedAfterSeconds = 10 * 60;
+
 }  // namespace
 
 ProfileStore::ProfileStore() : ProfileStore(SystemFileLayer(), &CreateXmlDocument) {}
@@ -60,13 +67,18 @@ ProfileStore::ProfileStore() : ProfileStore(SystemFileLayer(), &CreateXmlDocumen
 ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
     : fileName_(ProfileName), files_(files), createDocument_(createDocument) {
   // Taken before the load: a change that slips in between only makes the save merge.
-  if (!fileName_.empty()) loaded_ = files_.Snapshot(fileName_);
-  if (!fileName_.empty() && loaded_.state == FileSnapshot::State::Missing) {
-    RecoverStrayTemp();
+  if (!fileName_.empty()) {
+    files_.StartSave();
     loaded_ = files_.Snapshot(fileName_);
   }
   document_ = OpenProfile(loaded_);
+  const bool whole = document_ && HasContent(loaded_);
+  if (!fileName_.empty() && !whole && RecoverTemp(loaded_) == Recovery::PutInPlace) {
+    loaded_ = files_.Snapshot(fileName_);
+    document_ = OpenProfile(loaded_);
+  }
   reflectsFile_ = document_ != nullptr;
+  foundProfile_ = reflectsFile_ && HasContent(loaded_);
   if (!document_) {
     document_ = createDocument_();
     if (document_ && !EnsureRoot(*document_)) document_.reset();
@@ -119,29 +131,62 @@ std::unique_ptr<XmlDocument> ProfileStore::OpenProfile(const FileSnapshot& onDis
   if (!document) return nullptr;
   // A 0-byte file holds nothing of the host's (typically the remains of a
   // crashed writer): it starts afresh like a missing one.
-  const bool hasContent = onDisk.state == FileSnapshot::State::Present && onDisk.size > 0;
-  if (hasContent && !document->Load(fileName_)) return nullptr;
+  if (HasContent(onDisk) && !document->Load(fileName_)) return nullptr;
   if (!EnsureRoot(*document)) return nullptr;
   return document;
 }
 
-bool ProfileStore::RecoverStrayTemp() {
-  const std::string temp = TempPathFor(fileName_);
-  const FileSnapshot stray = files_.Snapshot(temp);
-  if (stray.state == FileSnapshot::State::Missing) return true;
-  if (stray.state == FileSnapshot::State::Present) {
-    std::unique_ptr<XmlDocument> probe = createDocument_();
-    if (probe && !probe->Load(temp)) return true;  // cut off while it was written: a copy of nothing
+bool ProfileStore::ParsesWhole(const std::string& path) const {
+  const std::unique_ptr<XmlDocument> probe = createDocument_();
+  return probe && probe->Load(path);
+}
+
+ProfileStore::Recovery ProfileStore::RecoverTemp(const FileSnapshot& onDisk) {
+  std::string cutOff;
+  if (onDisk.state == FileSnapshot::State::Unreadable || (HasContent(onDisk) && !files_.ReadAll(fileName_, cutOff)))
+    return Recovery::NoWholeTemp;
+  std::vector<TempFile> temps = files_.TempsOf(fileName_);
+  std::sort(temps.begin(), temps.end(), [](const TempFile& a, const TempFile& b) { return a.modified > b.modified; });
+  for (const TempFile& temp : temps) {
+    std::string bytes;
+    if (!cutOff.empty() && (!files_.ReadAll(temp.path, bytes) || bytes.compare(0, cutOff.size(), cutOff) != 0))
+      continue;
+    // A temp cut off while it was written is a copy of nothing.
+    if (ParsesWhole(temp.path)) return files_.Replace(temp.path, fileName_) ? Recovery::PutInPlace : Recovery::Stuck;
   }
-  return files_.Replace(temp, fileName_);
+  return Recovery::NoWholeTemp;
+}
+
+bool ProfileStore::WriteTemp(const std::string& bytes, std::string& temp) {
+  static std::uint32_t saves = 0;
+  // A name can be taken by a dead process of the same id, or by one of
+  // another computer sharing the folder: the next number is then tried.
+  for (int tries = 0; tries < kTempNameTries; ++tries) {
+    temp = TempPathFor(fileName_, CurrentProcessId(), ++saves);
+    const FileLayer::Created created = files_.CreateDurably(temp, bytes);
+    if (created != FileLayer::Created::NameTaken) return created == FileLayer::Created::Written;
+  }
+  temp.clear();
+  return false;
+}
+
+// Beside a whole profile a temp is never a copy to keep. One whose process is
+// gone, or too old to be a save still under way, goes; the others may still
+// be written by their process.
+void ProfileStore::RemoveAbandonedTemps() {
+  for (const TempFile& temp : files_.TempsOf(fileName_)) {
+    if (temp.ageSeconds >= kAbandonedAfterSeconds || !ProcessMayBeRunning(temp.process)) files_.Remove(temp.path);
+  }
 }
 
 void ProfileStore::Save() {
   if (!document_ || fileName_.empty()) return;
+  files_.StartSave();
   FileSnapshot onDisk = files_.Snapshot(fileName_);
-  if (onDisk.state == FileSnapshot::State::Missing) {
-    if (!RecoverStrayTemp()) return;  // the last copy stays where it is
-    onDisk = files_.Snapshot(fileName_);
+  if (onDisk.state != FileSnapshot::State::Unreadable && !HasContent(onDisk)) {
+    const Recovery recovery = RecoverTemp(onDisk);
+    if (recovery == Recovery::Stuck) return;  // the last copy stays where it is
+    if (recovery == Recovery::PutInPlace) onDisk = files_.Snapshot(fileName_);
   }
   XmlDocument* toSave = document_.get();
   std::unique_ptr<XmlDocument> merged;
@@ -165,12 +210,16 @@ void ProfileStore::Save() {
   if (files_.IsReadOnly(fileName_)) return;
   std::string bytes;
   if (!toSave->Serialize(bytes)) return;
-  const std::string temp = TempPathFor(fileName_);
-  files_.Remove(temp);  // left beside a whole profile, or cut off while it was written
-  if (files_.WriteDurably(temp, bytes) && files_.Replace(temp, fileName_)) return;
-  // A replace can fail after moving the profile away: the temp is then the
-  // only copy, and the next store puts it in place.
-  if (files_.Snapshot(fileName_).state == FileSnapshot::State::Present) files_.Remove(temp);
+  std::string temp;
+  if (WriteTemp(bytes, temp) && files_.Replace(temp, fileName_)) {
+    RemoveAbandonedTemps();
+    return;
+  }
+  // A save can fail with its temp whole: a flush refused, a replace that
+  // moved the profile away or stopped half-way through a write in place.
+  // Unless a whole profile stands beside it, the temp is then the only whole
+  // copy, and the next store puts it in place.
+  if (!temp.empty() && ParsesWhole(fileName_)) files_.Remove(temp);
 }
 
 }  // namespace quenta

@@ -21,9 +21,10 @@ class ProfileStore {
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
 
-  // False when the profile is there but could not be read and parsed: reads
-  // then give their defaults, and nothing is saved unless it reads at save time.
-  bool ReadsTheProfile() const { return reflectsFile_; }
+  // True when the profile was there and read whole. Reads of a missing, empty
+  // or unreadable one give their defaults, and an unreadable one is saved
+  // over only if it reads at save time.
+  bool FoundTheProfile() const { return foundProfile_; }
 
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   // False when nothing could be stored: no document, or a name that is not a plain XML name.
@@ -45,10 +46,16 @@ class ProfileStore {
   // Each section is looked up once: a host's root can have thousands of children.
   XmlElement Section(const std::string& name, bool create);
   std::unique_ptr<XmlDocument> OpenProfile(const FileSnapshot& onDisk) const;
-  // A temp file with no profile beside it is the last whole copy when a
-  // replace failed half-way: it is put in place. False when such a copy is
-  // there and could not be moved.
-  bool RecoverStrayTemp();
+  bool ParsesWhole(const std::string& path) const;
+  enum class Recovery { NoWholeTemp, PutInPlace, Stuck };
+  // A profile missing or empty with a whole temp beside it lost its name in
+  // a replace that failed half-way, and one that is the start of a whole temp
+  // was cut off in a write in place: that temp is the last whole copy.
+  Recovery RecoverTemp(const FileSnapshot& onDisk);
+  // Creates this save's own temp, with a name no other file has; `temp` is
+  // left naming it even if the write failed, and empty if no name was free.
+  bool WriteTemp(const std::string& bytes, std::string& temp);
+  void RemoveAbandonedTemps();
   void Save();
 
   std::unique_ptr<XmlDocument> document_;
@@ -57,6 +64,7 @@ class ProfileStore {
   DocumentFactory createDocument_;
   FileSnapshot loaded_;
   bool reflectsFile_ = false;  // false: the profile on disk could not be read, so it must not be replaced
+  bool foundProfile_ = false;
   std::vector<Change> changes_;
   std::vector<std::pair<std::string, XmlElement>> sections_;  // found or created; none while absent
 };

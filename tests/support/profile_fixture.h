@@ -15,6 +15,18 @@
 
 namespace quenta {
 
+// An id that no process has, on Linux or on Windows.
+constexpr std::uint32_t kGoneProcess = 999999999;
+
+// Removing this temp now would lose the profile: it is whole, and no whole profile stands beside it.
+inline bool IsTheOnlyCopy(const std::string& temp, const std::string& profile) {
+  return !CreateXmlDocument()->Load(profile) && CreateXmlDocument()->Load(temp);
+}
+
+inline void MakeOlder(const std::string& path, std::chrono::minutes by) {
+  std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - by);
+}
+
 // The store as the entry points make it, or with another file layer or document.
 class TestStore : public ProfileStore {
  public:
@@ -48,6 +60,7 @@ class ProfileFixture : public ::testing::Test {
     return position;
   }
   bool Has(const std::string& text) const { return SavedProfile().find(text) != std::string::npos; }
+  std::vector<TempFile> Temps() const { return SystemFileLayer().TempsOf(profile_); }
 
   TempFolder folder_;
   const std::string profile_ = folder_.File("Mill.xml");

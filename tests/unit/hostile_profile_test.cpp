@@ -44,7 +44,7 @@ class HostileProfileTest : public SettingsProfileFixture {
   // were, and nothing read from them.
   void ExpectRefusedWhole(const std::string& original) {
     EXPECT_EQ(SavedProfile(), original);
-    EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+    EXPECT_TRUE(Temps().empty());
     EXPECT_EQ(loaded_.OEM4, 0);
   }
 
@@ -52,7 +52,7 @@ class HostileProfileTest : public SettingsProfileFixture {
   // carries the host's marker.
   void ExpectSavedWhole(const std::string& hostMarker) {
     const std::string saved = SavedProfile();
-    EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+    EXPECT_TRUE(Temps().empty());
     EXPECT_EQ(KeyText(kPendantSection, "OEM4"), std::to_string(loaded_.OEM4)) << saved.substr(0, 400);
     EXPECT_EQ(KeyText(kPendantSection, "ScreenSel2"), "2") << "Config's save did not happen";
     EXPECT_NE(saved.find(hostMarker), std::string::npos) << "the host's content is gone";

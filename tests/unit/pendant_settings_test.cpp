@@ -54,6 +54,7 @@ TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
 }
 
 TEST_F(PendantSettingsTest, ACancelledConfigWritesAllSeventeenKeysInOrder) {
+  WriteProfile("<profile/>");
   RunConfigWithoutChanges();
   EXPECT_LT(At("<Quenta_M1_Pendant>"), At("<BUTTON0>0<"));
   EXPECT_LT(At("<BUTTON0>"), At("<BUTTON1>0<"));

@@ -16,26 +16,24 @@ class FlakyFiles : public FileLayer {
   enum class Step { None, Write, Replace, ReplaceAfterMovingTheTargetAway };
   Step failAt = Step::None;
   int replaces = 0;
-  int removalsOfTheOnlyCopy = 0;  // the temp removed while no profile stood beside it
+  int removalsOfTheOnlyCopy = 0;  // a whole temp removed while no whole profile stood beside it
 
   FileSnapshot Snapshot(const std::string& path) override { return SystemFileLayer().Snapshot(path); }
+  bool ReadAll(const std::string& path, std::string& bytes) override { return SystemFileLayer().ReadAll(path, bytes); }
   bool IsReadOnly(const std::string& path) override { return SystemFileLayer().IsReadOnly(path); }
   bool Remove(const std::string& path) override {
-    const std::string profile = path.substr(0, path.size() - (TempPathFor("").size()));
-    if (path == TempPathFor(profile) && !FileExists(profile) && FileExists(path)) ++removalsOfTheOnlyCopy;
+    if (IsTheOnlyCopy(path, ProfileName)) ++removalsOfTheOnlyCopy;
     return SystemFileLayer().Remove(path);
   }
-  bool WriteDurably(const std::string& path, const std::string& bytes) override {
-    if (failAt != Step::Write) return SystemFileLayer().WriteDurably(path, bytes);
-    // The disk filled up half-way through the new document.
-    WriteFile(path, bytes.substr(0, bytes.size() / 2));
-    return false;
+  Created CreateDurably(const std::string& path, const std::string& bytes) override {
+    return failAt == Step::Write ? Created::Failed : SystemFileLayer().CreateDurably(path, bytes);  // the disk is full
   }
   bool Replace(const std::string& source, const std::string& target) override {
     ++replaces;
     if (failAt == Step::ReplaceAfterMovingTheTargetAway) SystemFileLayer().Remove(target);
     return failAt == Step::None && SystemFileLayer().Replace(source, target);
   }
+  std::vector<TempFile> TempsOf(const std::string& profile) override { return SystemFileLayer().TempsOf(profile); }
 };
 
 class ProfileSaveTest : public ProfileFixture {
@@ -52,7 +50,7 @@ class ProfileSaveTest : public ProfileFixture {
     }
     EXPECT_EQ(FileExists(profile_), existed);
     EXPECT_EQ(existed ? SavedProfile() : std::string(), before);
-    EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+    EXPECT_TRUE(Temps().empty());
   }
 
   FlakyFiles files_;
@@ -105,16 +103,42 @@ TEST_F(ProfileSaveTest, AFailedStepKeepsTheOldProfileAndLeavesNoTempFile) {
   }
 }
 
-TEST_F(ProfileSaveTest, ATempFileLeftByACrashIsClearedAtTheNextSave) {
-  WriteProfile("<profile/>");
-  WriteFile(TempPathFor(profile_), "<profile><S><K>half");
-  {
-    ProfileStore store;
-    store.SetInt("S", "K", 2);
+// Beside a whole profile no temp is a copy: those that no save can still be
+// writing go at the next save, and none ever takes the profile's place.
+TEST_F(ProfileSaveTest, LeftoverTempsGoOnceNoSaveCanBeWritingThemAndNeverComeBack) {
+  WriteProfile("<profile><S><K>1</K></S></profile>");
+  const std::string underWay = TempPathFor(profile_, CurrentProcessId(), 9), earlier = TempPrefixFor(profile_) + "tmp";
+  const std::string old = TempPathFor(profile_, CurrentProcessId(), 8);
+  for (const std::string& temp : {TempPathFor(profile_, kGoneProcess, 1), old, earlier})
+    WriteFile(temp, "<profile><S><K>9</K></S></profile>");
+  WriteFile(underWay, "<profile><S>");
+  for (const std::string& temp : {old, earlier}) MakeOlder(temp, std::chrono::minutes(11));
+  { ProfileStore store; }
+  ASSERT_EQ(Temps().size(), 1u);
+  EXPECT_EQ(Temps()[0].path, underWay);
+  std::filesystem::remove(profile_);
+  ProfileStore store;
+  EXPECT_EQ(store.GetInt("S", "K", 0), 0);
+}
+
+// A profile's name left empty, or holding the start of a temp (a write in
+// place cut short): the newest whole temp that fits takes its place.
+TEST_F(ProfileSaveTest, AProfileMissingOrCutOffComesBackFromTheNewestWholeTempThatFits) {
+  const std::pair<std::optional<std::string>, std::optional<std::string>> cases[] = {
+      {std::nullopt, "4"}, {"", "4"}, {"<profile><S><K>3", "3"}, {"<profile><S><K>7", std::nullopt}};
+  for (const auto& [profile, comesBack] : cases) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) std::filesystem::remove(entry);
+    for (int save : {1, 2, 3}) {
+      const std::string temp = TempPathFor(profile_, kGoneProcess, save);
+      WriteFile(temp, "<profile><S><K>" + std::to_string(save + 2) + (save == 3 ? "" : "</K></S></profile>"));
+      MakeOlder(temp, std::chrono::minutes(3 - save));  // the newest cut off
+    }
+    if (profile) WriteProfile(*profile);
+    { ProfileStore store; }
+    EXPECT_EQ(KeyText("S", "K"), comesBack);
+    if (!comesBack) { EXPECT_EQ(SavedProfile(), *profile); }  // the host's own, half-written
+    EXPECT_EQ(folder_.EntryCount(), comesBack ? 1 : 4);
   }
-  EXPECT_EQ(KeyText("S", "K"), "2");
-  EXPECT_FALSE(FileExists(TempPathFor(profile_)));
-  EXPECT_EQ(folder_.EntryCount(), 1);
 }
 
 // A replace that moved the profile away and then failed leaves the new
@@ -127,7 +151,8 @@ TEST_F(ProfileSaveTest, ATempThatIsTheOnlyCopyIsKeptAndPutInPlaceAtTheNextStart)
     store.SetInt("S", "K", 2);
   }
   EXPECT_FALSE(FileExists(profile_));
-  EXPECT_NE(ReadFile(TempPathFor(profile_)).find("<K>2</K>"), std::string::npos);
+  ASSERT_EQ(Temps().size(), 1u);
+  EXPECT_NE(ReadFile(Temps()[0].path).find("<K>2</K>"), std::string::npos);
   EXPECT_EQ(files_.removalsOfTheOnlyCopy, 0);
 
   files_.failAt = FlakyFiles::Step::None;
@@ -143,19 +168,19 @@ TEST_F(ProfileSaveTest, ATempThatIsTheOnlyCopyIsKeptAndPutInPlaceAtTheNextStart)
 
 TEST_F(ProfileSaveTest, AStrayTempThatCannotBeMovedIsNeitherRemovedNorWrittenOver) {
   const std::string lastCopy = "<profile><Host>keep</Host><S><K>3</K></S></profile>";
-  WriteFile(TempPathFor(profile_), lastCopy);
+  WriteFile(TempPathFor(profile_, kGoneProcess, 1), lastCopy);
   files_.failAt = FlakyFiles::Step::Replace;
   {
     TestStore store(files_);
     store.SetInt("S", "K", 4);
   }
   EXPECT_FALSE(FileExists(profile_));
-  EXPECT_EQ(ReadFile(TempPathFor(profile_)), lastCopy);
+  EXPECT_EQ(ReadFile(TempPathFor(profile_, kGoneProcess, 1)), lastCopy);
   EXPECT_EQ(files_.removalsOfTheOnlyCopy, 0);
 }
 
 TEST_F(ProfileSaveTest, AStrayTempCutOffWhileWrittenIsNoCopyAndMakesWayForAFreshProfile) {
-  WriteFile(TempPathFor(profile_), "<profile><S><K>3</K>");
+  WriteFile(TempPathFor(profile_, kGoneProcess, 1), "<profile><S><K>3</K>");
   {
     ProfileStore store;
     EXPECT_EQ(store.GetInt("S", "K", 9), 9);
@@ -224,7 +249,7 @@ TEST_F(ProfileSaveTest, AProfileTheHostLeftUnreadableMeanwhileIsNotOverwritten) 
     WriteProfile("<profile><S><K>1</K>");
   }
   EXPECT_EQ(SavedProfile(), "<profile><S><K>1</K>");
-  EXPECT_FALSE(FileExists(TempPathFor(profile_)));
+  EXPECT_TRUE(Temps().empty());
 }
 
 TEST_F(ProfileSaveTest, WithoutADocumentObjectReadsGiveDefaultsAndNothingIsWritten) {
