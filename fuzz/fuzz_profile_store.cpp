@@ -6,8 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "config/pendant_settings.h"
@@ -15,6 +13,7 @@
 #include "plugin/module_state.h"
 #include "profile/atomic_file.h"
 #include "profile/profile_store.h"
+#include "sim/whole_file.h"
 
 namespace {
 
@@ -26,11 +25,6 @@ std::string ScratchFolder() {
     return pattern;
   }();
   return folder;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void Check(bool condition) {
@@ -45,10 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string original = in.Rest();
 
   const std::string path = ScratchFolder() + "/profile.xml";
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(original.data(), static_cast<std::streamsize>(original.size()));
-  }
+  quenta::sim::WriteWholeFile(path, original);
   quenta::ResetModuleState();
   quenta::ProfileName = path;
   {
@@ -59,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quenta::SaveSettings(store);
   }
   Check(quenta::SystemFileLayer().TempsOf(path).empty());
-  const std::string saved = ReadFile(path);
+  const std::string saved = quenta::sim::ReadWholeFile(path).value_or(std::string());
   if (saved != original) {
     quenta::ProfileStore again;
     Check(again.GetInt("Fuzz", "Value", value == 0 ? 1 : 0) == value);

@@ -4,6 +4,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
+#include "profile/atomic_file.h"
 #include "profile/xml_document.h"
 
 namespace quenta {
@@ -13,25 +14,6 @@ namespace {
 // Keep everything the host wrote, white space included, so it is saved back
 // as it was. Doctypes are kept as text; pugixml never resolves entities.
 constexpr unsigned kParseOptions = pugi::parse_full | pugi::parse_ws_pcdata;
-
-bool ReadWholeFile(const std::string& fileName, std::string& bytes) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file == nullptr) return false;
-  // One read into a buffer of the right size; the parser then works in place.
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  const long size = ok ? std::ftell(file) : -1;
-  ok = size >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    bytes.resize(static_cast<std::size_t>(size));
-    bytes.resize(std::fread(&bytes[0], 1, bytes.size(), file));
-    char chunk[4096];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);  // grew meanwhile
-    ok = std::ferror(file) == 0;
-  }
-  std::fclose(file);
-  return ok;
-}
 
 bool StartsWithByteOrderMark(const std::string& bytes) {
   static const char* const kMarks[] = {"\xEF\xBB\xBF", "\xFE\xFF", "\xFF\xFE", "\0\0\xFE\xFF"};
@@ -115,7 +97,7 @@ class PugiDocument final : public XmlDocument {
  public:
   bool Load(const std::string& fileName) override {
     Clear();
-    if (!ReadWholeFile(fileName, source_)) return false;
+    if (!SystemFileLayer().ReadAll(fileName, source_)) return false;
     const pugi::xml_parse_result result = document_.load_buffer_inplace(&source_[0], source_.size(), kParseOptions);
     // pugixml accepts several top-level elements; a profile has exactly one.
     if (!result || ElementChildren(document_) != 1 || !DeclarationMatches(document_, result.encoding) ||

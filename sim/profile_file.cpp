@@ -1,9 +1,9 @@
 #include "sim/profile_file.h"
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "sim/whole_file.h"
 
 namespace quenta::sim {
 
@@ -272,21 +272,6 @@ std::optional<std::string> SetProfileText(const std::string& xml, const std::str
   if (existingKey == nullptr) return AppendInside(xml, *existingSection, KeyElement(key, value));
   if (existingKey->selfClosing) return AppendInside(xml, *existingKey, Escape(value));
   return xml.substr(0, existingKey->contentStart) + Escape(value) + xml.substr(existingKey->contentEnd);
-}
-
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  out.close();
-  return !out.fail();
 }
 
 ProfileRead ReadProfileFile(const std::string& path, const std::string& section, const std::string& key) {

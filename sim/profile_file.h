@@ -28,8 +28,4 @@ std::optional<std::string> SetProfileText(const std::string& xml, const std::str
 ProfileRead ReadProfileFile(const std::string& path, const std::string& section, const std::string& key);
 bool SetProfileFile(const std::string& path, const std::string& section, const std::string& key,
                     const std::string& value, std::string& error);
-// The whole file, or none when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
-bool WriteWholeFile(const std::string& path, const std::string& bytes);
-
 }  // namespace quenta::sim

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 
 #include "sim/scenario_words.h"
+#include "sim/whole_file.h"
 
 namespace quenta::sim {
 
@@ -438,17 +437,13 @@ std::optional<Scenario> ParseScenario(const std::string& file, const std::string
 
 std::optional<Scenario> LoadScenario(const std::string& file, std::string& error) {
   std::error_code ignored;
-  std::ifstream in(file, std::ios::binary);
-  if (!in || std::filesystem::is_directory(file, ignored)) {
+  const std::optional<std::string> text =
+      std::filesystem::is_directory(file, ignored) ? std::nullopt : ReadWholeFile(file);
+  if (!text) {
     error = file + ": error: cannot read the file";
     return std::nullopt;
   }
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) {
-    error = file + ": error: cannot read the file";
-    return std::nullopt;
-  }
-  return ParseScenario(file, text, error);
+  return ParseScenario(file, *text, error);
 }
 
 }  // namespace quenta::sim

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "sim/profile_file.h"
+#include "sim/whole_file.h"
 #include "sim/scenario_words.h"
 #include "sim/scripted_host.h"
 

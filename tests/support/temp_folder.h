@@ -4,9 +4,9 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+
+#include "sim/whole_file.h"
 
 namespace quenta {
 
@@ -41,15 +41,8 @@ class TempFolder {
   std::filesystem::path path_;
 };
 
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-}
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+inline void WriteFile(const std::string& path, const std::string& bytes) { sim::WriteWholeFile(path, bytes); }
+inline std::string ReadFile(const std::string& path) { return sim::ReadWholeFile(path).value_or(std::string()); }
 
 inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 

@@ -9,6 +9,7 @@
 
 #include "plugin/framework_string.h"
 #include "sim/profile_file.h"
+#include "sim/whole_file.h"
 #include "sim/scripted_host.h"
 
 namespace quenta::sim {

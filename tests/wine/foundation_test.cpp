@@ -1,9 +1,8 @@
 // The plug-in boundary of the real DLL: exports, title and string ownership,
 // the hidden window's life, the no-effect exports and COM self-registration.
-#include <fstream>
-#include <iterator>
 #include <set>
 
+#include "sim/whole_file.h"
 #include "tests/wine/wine_test_fixture.h"
 
 namespace quenta::wine {
@@ -52,8 +51,7 @@ TEST_F(WinePluginTest, SetProNameCreatesAMissingProfileAndStartUpAddsNoSectionTo
   driver->Dll()->SetProName(host.MakeString(profilePath));
   ASSERT_TRUE(GetFileAttributesA(profilePath.c_str()) != INVALID_FILE_ATTRIBUTES) << "SetProName wrote nothing";
   Start();
-  std::ifstream saved(profilePath, std::ios::binary);
-  const std::string text((std::istreambuf_iterator<char>(saved)), {});
+  const std::string text = sim::ReadWholeFile(profilePath).value_or(std::string());
   EXPECT_NE(text.find("<profile"), std::string::npos) << text;
   EXPECT_EQ(text.find("Quenta"), std::string::npos) << "start-up only reads the settings";
 }

@@ -11,12 +11,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <string>
 
 #include "resources/resource_ids.h"
 #include "sim/counting_string_manager.h"
+#include "sim/whole_file.h"
 #include "tests/wine/dialog_user.h"
 #include "tests/wine_dialog/dialog_template.h"
 
@@ -40,10 +40,7 @@ std::string TempProfilePath() {
          std::to_string(counter++) + ".xml";
 }
 
-std::string ReadText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+std::string ReadText(const std::string& path) { return sim::ReadWholeFile(path).value_or(std::string()); }
 
 // The text of the first <key> element in the profile, or "absent".
 std::string KeyText(const std::string& xml, const std::string& key) {
