@@ -71,8 +71,8 @@ def ratio(kind):
 suite = "n/a (run ./dev test)"
 for line in read("stages.tsv", "build/test-summary").splitlines():
     fields = line.split("\t")
-    if fields[0] == "i686 under 32-bit Wine":
-        suite = f"{float(fields[1]):.0f} s (last ./dev test)"
+    if fields[1] == "i686 under 32-bit Wine":
+        suite = f"{float(fields[2]):.0f} s (last ./dev test)"
 prof = read("profile.txt")
 wprof = read("wine_profile.txt")
 size = os.path.getsize("build/win32/Quenta.dll") if os.path.exists("build/win32/Quenta.dll") else 0
