@@ -73,8 +73,8 @@ def ratio(kind):
 suite = "n/a (run ./dev test)"
 for line in read("stages.tsv", "build/test-summary").splitlines():
     fields = line.split("\t")
-    if fields[0] == "i686 under 32-bit Wine":
-        suite = f"{float(fields[1]):.0f} s (last ./dev test)"
+    if fields[1] == "i686 under 32-bit Wine":
+        suite = f"{float(fields[2]):.0f} s (last ./dev test)"
 prof = read("profile.txt")
 wprof = read("wine_profile.txt")
 size = os.path.getsize("build/win32/Quenta.dll") if os.path.exists("build/win32/Quenta.dll") else 0
@@ -97,7 +97,8 @@ rows = [
     ("UI thread per cycle, i686 DLL under 32-bit Wine (emulated), no report", per_cycle(wine32, "no report") + ratio("no report")),
     ("start-up, SetProName to end of PostInitControl (Wine)", grab(wine, r"start-up[^:]*:\s+([\d.]+ us)")),
     ("i686 suite under 32-bit Wine in ./dev test", suite),
-    ("32-bit Wine set-up from nothing (time, disk)", (read("setup-from-nothing.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
+    # Recorded beside the machine's root, which the tree's folder links to.
+    ("32-bit Wine set-up from nothing (time, disk)", (read("setup-from-nothing.txt", os.path.dirname(os.path.realpath(os.path.join(wine32_dir, "root")))).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
     ("32-bit Wine set-up, already done", (read("setup-when-done.txt", wine32_dir).strip() if wine32_dir else "") or "n/a (./dev test sets it up)"),
     ("release DLL size (i686)", f"{size} bytes"),
 ]

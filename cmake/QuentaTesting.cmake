@@ -1,14 +1,54 @@
 # How tests are registered, so that every build runs them alike.
 
-# A GoogleTest program as one test. Its per-case results go to
-# gtest-results/TARGET.xml in the build tree, where ./dev test finds the
-# skipped cases and their reasons.
+# A test's own code, and GoogleTest's, builds at -Og whatever the build type:
+# it compiles in about half the time of -O2 and keeps GCC's warnings that need
+# flow analysis; clang's need none, so there it builds at -O0, faster again
+# under the sanitizers. The code under test keeps the optimization of its build.
+function(quenta_test_compile_options target)
+  target_compile_options(${target} PRIVATE $<IF:$<CXX_COMPILER_ID:Clang>,-O0,-Og>)
+endfunction()
+
+# A GoogleTest program. Natively each case is a test of its own, so that
+# ctest -R picks one; under Wine, where every process start costs a second or
+# more, the program is one test. The cases named after SLOW (GoogleTest
+# filters) are labelled slow: ./dev check leaves them out unless asked.
+# Per-case results go to gtest-results/ in the build tree (a file per case
+# natively, per program under Wine), where ./dev test finds the skipped cases
+# and their reasons.
 function(quenta_add_gtest target)
-  # Relative: a Windows program under Wine takes /a/b for a path on the current drive.
-  add_test(NAME ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    COMMAND ${target} --gtest_brief=1 --gtest_output=xml:gtest-results/${target}.xml)
-  # A whole program of cases: more than the presets' default time-out of one test.
-  set_tests_properties(${target} PROPERTIES TIMEOUT 600)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "SLOW")
+  quenta_test_compile_options(${target})
+  if(QUENTA_UNITY_TESTS)
+    # A few test files to a translation unit: their headers and templates are
+    # compiled once for all of them. Two test files in one unit must not
+    # define the same name in their unnamed namespaces.
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 8)
+  else()
+    # GoogleTest's header precompiled where enough files share it to pay for that.
+    get_target_property(sources ${target} SOURCES)
+    list(LENGTH sources count)
+    if(count GREATER 2)
+      target_precompile_headers(${target} PRIVATE <gtest/gtest.h>)
+    endif()
+  endif()
+  if(CMAKE_CROSSCOMPILING)
+    # Relative: a Windows program under Wine takes /a/b for a path on the current drive.
+    add_test(NAME ${target} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+      COMMAND ${target} --gtest_brief=1 --gtest_output=xml:gtest-results/${target}.xml)
+    # A whole program of cases: more than the presets' default time-out of one test.
+    set_tests_properties(${target} PROPERTIES TIMEOUT 600)
+    return()
+  endif()
+  include(GoogleTest)
+  set(common WORKING_DIRECTORY ${CMAKE_BINARY_DIR} XML_OUTPUT_DIR ${CMAKE_BINARY_DIR}/gtest-results
+    EXTRA_ARGS --gtest_brief=1 DISCOVERY_TIMEOUT 60)
+  if(arg_SLOW)
+    list(JOIN arg_SLOW ":" slow)
+    gtest_discover_tests(${target} ${common} TEST_FILTER "-${slow}")
+    gtest_discover_tests(${target} ${common} TEST_FILTER "${slow}" PROPERTIES LABELS slow TIMEOUT 600)
+  else()
+    gtest_discover_tests(${target} ${common})
+  endif()
 endfunction()
 
 # A scenario that opens the configuration dialog takes the desktop's focus:

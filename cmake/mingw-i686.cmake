@@ -10,4 +10,4 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Test programs of this build run under 32-bit Wine, inside the root that
 # tests/wine32/setup.sh makes (./dev test and ./dev sim --wine32 enter it).
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tests/under_wine.sh)

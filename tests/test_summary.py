@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
-"""The closing table of ./dev test: one row per stage with its tests run,
-passed, failed and skipped and its time, then every skipped test by name with
-its reason. A GoogleTest program counts by its cases (from its XML results),
-any other test as one. Exits 1 when a stage failed or a test did not pass.
+"""The closing table of ./dev test: one row per stage, in the order they
+started, with its tests run, passed, failed and skipped, when it started, its
+wall time and its CPU time; the builds, the set-up and the test runs each
+summed; the whole run from start to end; then every skipped test by name with
+its reason. A GoogleTest program counts by its cases (from its XML results), any
+other test as one; a case that is a test of its own has a results file of its
+own. Exits 1 when a stage failed or a test did not pass.
 
 Reads the stages file ./dev test writes, one stage a line, tab-separated:
-name, seconds, exit status, ctest JUnit file, GoogleTest results folder, log
-("-" where a stage has none)."""
+kind (build, set-up or test), name, wall seconds, exit status, ctest JUnit
+file, GoogleTest results folder, log ("-" where a stage has none), CPU seconds
+(of the processes the stage waited for), start in seconds from the run's start.
+Stages run side by side, so the sums of their times exceed the whole run's."""
 import os
 import re
 import sys
@@ -48,7 +53,8 @@ def ctest_counts(junit, gtest_dir):
         name, status = case.get("name"), case.get("status")
         results = os.path.join(gtest_dir, f"{name}.xml") if gtest_dir != "-" else ""
         one = Counts()
-        if status == "run" and results and os.path.exists(results):
+        # A case that GoogleTest skipped is "notrun" to ctest; its results say why.
+        if results and os.path.exists(results):
             one = gtest_counts(results)
         elif status == "run":
             one.passed = 1
@@ -78,7 +84,7 @@ def main(stages_file):
     rows, total, ok = [], Counts(), True
     with open(stages_file, encoding="utf-8") as stages:
         for line in stages:
-            name, seconds, status, junit, gtest_dir, log = line.rstrip("\n").split("\t")
+            kind, name, seconds, status, junit, gtest_dir, log, cpu, start = line.rstrip("\n").split("\t")
             counts = None
             try:
                 if junit != "-" and os.path.exists(junit):
@@ -92,19 +98,25 @@ def main(stages_file):
             if counts is not None:
                 counts.skips = [(f"{name}: {test}", reason) for test, reason in counts.skips]
                 total.add(counts)
-            rows.append((name, "FAILED" if failed else "ok", counts, float(seconds)))
+            rows.append((kind, name, "FAILED" if failed else "ok", counts, float(seconds), float(cpu), float(start)))
+    rows.sort(key=lambda row: row[6])
 
     print("\n== summary")
-    print("| stage | result | run | passed | failed | skipped | time |")
-    print("|---|---|---:|---:|---:|---:|---:|")
-    for name, result, counts, seconds in rows:
+    print("| stage | result | run | passed | failed | skipped | start | time | CPU |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|---:|")
+    for kind, name, result, counts, seconds, cpu, start in rows:
         if counts is None:
             numbers = "| | | |"
         else:
             numbers = f"{counts.passed + counts.failed} | {counts.passed} | {counts.failed} | {counts.skipped} |"
-        print(f"| {name} | {result} | {numbers} {seconds:.0f} s |")
-    print(f"| all | {'ok' if ok else 'FAILED'} | {total.passed + total.failed} | {total.passed} | "
-          f"{total.failed} | {total.skipped} | {sum(row[3] for row in rows):.0f} s |")
+        print(f"| {name} | {result} | {numbers} {start:.0f} s | {seconds:.0f} s | {cpu:.0f} s |")
+    for kind, label in (("build", "all builds"), ("set-up", "all set-up"), ("test", "all test runs")):
+        mine = [row for row in rows if row[0] == kind]
+        if mine:
+            print(f"| {label} | | | | | | | {sum(row[4] for row in mine):.0f} s | {sum(row[5] for row in mine):.0f} s |")
+    elapsed = max((row[6] + row[4] for row in rows), default=0)
+    print(f"| all, start to end | {'ok' if ok else 'FAILED'} | {total.passed + total.failed} | {total.passed} | "
+          f"{total.failed} | {total.skipped} | | {elapsed:.0f} s | {sum(row[5] for row in rows):.0f} s |")
     if total.skips:
         print("\nskipped:")
         for test, reason in total.skips:

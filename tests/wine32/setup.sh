@@ -2,15 +2,20 @@
 # Sets up a 32-bit Wine that runs here although this kind of machine has no
 # 32-bit CPU mode: a Debian 12 root with both architectures, Debian's 32-bit
 # Wine in it run by qemu-i386 (user mode, through binfmt_misc), and a 64-bit
-# prefix whose syswow64 holds the 32-bit system. Everything lives in DIR
-# (build/wine32); the host's apt sources and packages stay as they are.
-# Idempotent: when everything is in place it only checks, in well under a second.
-# Root only (mmdebstrap, binfmt_misc and the namespaces of run.sh need it).
+# prefix whose syswow64 holds the 32-bit system. The root and qemu-i386 are
+# the machine's, not a build's: they live in $QUENTA_WINE32_CACHE
+# (/var/cache/quenta/wine32), shared by every work tree and kept when a build
+# tree is emptied. DIR (build/wine32) holds the prefix, which tests change,
+# and a link "root" to the root. The host's apt sources and packages stay as
+# they are. Idempotent: when everything is in place it only checks, in well
+# under a second. Root only (mmdebstrap, binfmt_misc and the namespaces of
+# run.sh need it).
 set -euo pipefail
 dir=$(realpath -m "${1:?usage: setup.sh DIR}")
 here=$(cd "$(dirname "$0")" && pwd)
-root=$dir/root
-qemu=$dir/qemu-i386
+cache=$(realpath -m "${QUENTA_WINE32_CACHE:-/var/cache/quenta/wine32}")
+root=$cache/root
+qemu=$cache/qemu-i386
 binfmt=/proc/sys/fs/binfmt_misc
 entry=$binfmt/quenta-i386
 
@@ -25,9 +30,17 @@ step() { echo "== wine32 set-up: $*"; }
 
 [ "$(id -u)" = 0 ] || { echo "setup.sh: the 32-bit Wine set-up needs root" >&2; exit 1; }
 started=$EPOCHREALTIME
+mkdir -p "$cache" "$dir"
+# One set-up at a time on the machine: work trees share the root.
+exec 9>"$cache/lock"
+flock 9
+# A tree set up before the root moved out of it holds a root of its own:
+# the first becomes the machine's, any other goes.
+if [ -d "$dir/root" ] && [ ! -L "$dir/root" ]; then
+  if [ -e "$root" ]; then rm -rf "$dir/root"; else mv "$dir/root" "$root"; fi
+fi
 from_nothing=false
-[ -e "$root" ] || [ -e "$qemu" ] || [ -e "$dir/prefix" ] || from_nothing=true
-mkdir -p "$dir"
+[ -e "$root" ] || [ -e "$qemu" ] || from_nothing=true
 
 if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
   step "a Debian 12 root with amd64 and i386 (about 2 minutes)"
@@ -64,17 +77,18 @@ fi
 # now, so it also works inside the root. Re-registered when qemu is replaced.
 [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt"
 if [ ! -e "$entry" ] || ! grep -qx enabled "$entry" || ! grep -qxF "interpreter $qemu" "$entry" ||
-   [ "$qemu" -nt "$dir/binfmt.stamp" ]; then
+   [ "$qemu" -nt "$cache/binfmt.stamp" ]; then
   step "binfmt_misc sends i386 ELF programs to qemu-i386"
   [ -e "$entry" ] && echo -1 >"$entry"
   # The ELF header of an i386 executable or shared object, as qemu's own binfmt files give it.
   magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
   mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
   echo ":quenta-i386:M::$magic:$mask:$qemu:F" >"$binfmt/register"
-  touch "$dir/binfmt.stamp"
+  touch "$cache/binfmt.stamp"
 fi
+ln -sfn "$root" "$dir/root"
 
-if [ ! -f "$dir/prefix/.quenta-prefix" ]; then
+if [ ! -f "$dir/prefix/.quenta-prefix" ] || [ "$root/.quenta-root" -nt "$dir/prefix/.quenta-prefix" ]; then
   # The 64-bit loader makes a prefix with a populated syswow64, in which 32-bit programs run.
   step "a Wine prefix (about 20 seconds)"
   rm -rf "$dir/prefix"
@@ -90,6 +104,6 @@ fi
 
 # For ./dev bench: what a set-up from nothing took here.
 if $from_nothing; then
-  awk "BEGIN { printf \"%.0f s, \", $EPOCHREALTIME - $started }" >"$dir/setup-from-nothing.txt"
-  du -sh "$dir" | awk '{ print $1 }' >>"$dir/setup-from-nothing.txt"
+  awk "BEGIN { printf \"%.0f s, \", $EPOCHREALTIME - $started }" >"$cache/setup-from-nothing.txt"
+  du -shc "$cache" "$dir/prefix" | awk 'END { print $1 }' >>"$cache/setup-from-nothing.txt"
 fi
