@@ -3,9 +3,10 @@
 started, with its tests run, passed, failed and skipped, when it started, its
 wall time and its CPU time; the builds, the set-up and the test runs each
 summed; the whole run from start to end; then every skipped test by name with
-its reason. A GoogleTest program counts by its cases (from its XML results), any
-other test as one; a case that is a test of its own has a results file of its
-own. Exits 1 when a stage failed or a test did not pass.
+its reason. A GoogleTest program counts by its cases (from its XML results), a
+test of several scenario files by its files (from its output), any other test
+as one; a case that is a test of its own has a results file of its own. Exits
+1 when a stage failed or a test did not pass.
 
 Reads the stages file ./dev test writes, one stage a line, tab-separated:
 kind (build, set-up or test), name, wall seconds, exit status, ctest JUnit
@@ -56,6 +57,11 @@ def ctest_counts(junit, gtest_dir):
         # A case that GoogleTest skipped is "notrun" to ctest; its results say why.
         if results and os.path.exists(results):
             one = gtest_counts(results)
+        elif name.startswith("wine_scenarios.") and status in ("run", "fail"):
+            # Several scenario files, each ending in one PASS or FAIL line.
+            output = case.findtext("system-out") or ""
+            one.passed = len(re.findall(r"^PASS ", output, re.M))
+            one.failed = len(re.findall(r"^FAIL ", output, re.M))
         elif status == "run":
             one.passed = 1
         elif status in ("disabled", "notrun"):
