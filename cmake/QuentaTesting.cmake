@@ -11,7 +11,8 @@ endfunction()
 # A GoogleTest program. Natively each case is a test of its own, so that
 # ctest -R picks one; under Wine, where every process start costs a second or
 # more, the program is one test. The cases named after SLOW (GoogleTest
-# filters) are labelled slow: ./dev check leaves them out unless asked.
+# filters) are labelled slow: ./dev check leaves them out unless asked, and
+# ctest starts them first, so that the others run beside them.
 # Per-case results go to gtest-results/ in the build tree (a file per case
 # natively, per program under Wine), where ./dev test finds the skipped cases
 # and their reasons.
@@ -45,7 +46,7 @@ function(quenta_add_gtest target)
   if(arg_SLOW)
     list(JOIN arg_SLOW ":" slow)
     gtest_discover_tests(${target} ${common} TEST_FILTER "-${slow}")
-    gtest_discover_tests(${target} ${common} TEST_FILTER "${slow}" PROPERTIES LABELS slow TIMEOUT 600)
+    gtest_discover_tests(${target} ${common} TEST_FILTER "${slow}" PROPERTIES LABELS slow TIMEOUT 600 COST 1000)
   else()
     gtest_discover_tests(${target} ${common})
   endif()

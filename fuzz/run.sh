@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every fuzz target of a build with QUENTA_FUZZ (the native-asan preset),
 # each for a time or for a number of executions, starting from the committed
-# seed corpus. One target per core runs at a time: a libFuzzer run uses one.
+# seed corpus (the scenario parser's also from every file in tests/scenarios/).
+# One target per core runs at a time: a libFuzzer run uses one.
 #   fuzz/run.sh BUILD_DIR 60s      each target for 60 seconds
 #   fuzz/run.sh BUILD_DIR 100000   each target for 100000 executions
 # New inputs go to BUILD_DIR/fuzz/work/<target>, findings to BUILD_DIR/fuzz/findings.
@@ -27,10 +28,11 @@ done
 mkdir -p "$findings"
 
 fuzz_one() {  # fuzz_one TARGET: its log in BUILD_DIR/fuzz/TARGET.log, its report in one write
-  local target=$1 work=$build/fuzz/work/$1 log=$build/fuzz/$1.log report
+  local target=$1 work=$build/fuzz/work/$1 log=$build/fuzz/$1.log report seeds=("$here/corpus/$1")
+  if [[ $target == scenario_parser ]]; then seeds+=("$here/../tests/scenarios"); fi
   mkdir -p "$work"
   if "$build/fuzz/fuzz_$target" "${limit[@]}" -timeout=10 -rss_limit_mb=2048 -max_len=8192 -print_final_stats=1 \
-      -artifact_prefix="$findings/$target-" "$work" "$here/corpus/$target" >"$log" 2>&1; then
+      -artifact_prefix="$findings/$target-" "$work" "${seeds[@]}" >"$log" 2>&1; then
     report="fuzz: $target ${limit[*]}"$'\n'$(grep -E '^stat::number_of_executed_units|^#[0-9]+.*DONE' "$log" | tail -2 | sed 's/^/  /')
     printf '%s\n' "$report"
   else
