@@ -231,10 +231,11 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       }
       result.failed = io == HidIo::Failed;
       if (io != HidIo::Done) break;
-      reportRead_ = true;
-      afterGap_ = false;
       failingCycles_ = 0;  // now, not when the turn ends: timer messages inside its calls come later
     }
+    // Taken from a replaced handle or from the driver, it was read from the pendant.
+    reportRead_ = true;
+    afterGap_ = false;
     lastReport_ = report;
     ++result.acted;
     control_.Act(DecodeButtons(report));
