@@ -78,7 +78,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (!in.Empty() && actions.size() < 4096) actions.push_back(Decode(in));
   const quenta::jog_session::Outcome outcome = quenta::jog_session::RunSession(actions, 1);
   if (outcome.breach || outcome.leaks) {
-    std::fprintf(stderr, "%s\n%s", outcome.breach ? outcome.breach->c_str() : "handles or host strings leaked",
+    // A breach is shown shrunk, as the property test shows it: the fewest steps that still break the rule.
+    if (outcome.breach) actions = quenta::jog_session::Shrink(actions, 1);
+    const auto shown = quenta::jog_session::RunSession(actions, 1).breach;
+    std::fprintf(stderr, "%s\n%s", shown ? shown->c_str() : "handles or host strings leaked",
                  quenta::jog_session::Describe(actions).c_str());
     std::abort();
   }

@@ -66,10 +66,13 @@ class Judge {
 
   void OnCall(HostCallKind kind, int number) {
     if (stopping_) {
+      if (kind == HostCallKind::DoButton && Deaf(number)) return;
       const int axis = kind == HostCallKind::DoButton ? EndAxis(number) : -1;
       if (axis < 0 || !everStarted_[static_cast<std::size_t>(axis)])
         Breach(std::string(kind == HostCallKind::DoButton ? "DoButton " + std::to_string(number) : "a host call") +
                " after StopPlug");
+      else
+        Ended(axis);
       return;
     }
     if (kind != HostCallKind::DoButton || Deaf(number) || OemSendsJudgedCodes()) return;
@@ -78,10 +81,7 @@ class Judge {
       eStopDueAt_ = -1;
     }
     if (const int axis = StartAxis(number); axis >= 0) Started(axis, number);
-    if (const int axis = EndAxis(number); axis >= 0) {
-      jogging_[static_cast<std::size_t>(axis)] = false;
-      releaseReadAt_[static_cast<std::size_t>(axis)] = -1;
-    }
+    if (const int axis = EndAxis(number); axis >= 0) Ended(axis);
   }
 
   void OnRead(std::uint32_t word) {
@@ -140,11 +140,19 @@ class Judge {
     if (!connected_ && connected) CameBack();
     connected_ = connected;
     if (!topLevel) return;
+    if (stopping_ && AnyJogging() && !OemSendsJudgedCodes()) Breach("a jog still ran when StopPlug had returned");
     batchRead_ = false;
     if (down_ && !stopping_ && !OemSendsJudgedCodes()) JudgeRemoval(*down_);
     down_.reset();
     sent1021_ = false;
     eStopRead_ = false;
+  }
+
+  // The link stayed up through a silent vanish and the arrival that found
+  // the pendant again: a removal and a gap all the same.
+  void VanishedAndBack() {
+    if (!down_) down_ = Down{AnyJogging(), false, readSinceFound_, led800_};
+    CameBack();
   }
 
   void EnterCall(HostCallKind kind, int number) {
@@ -171,6 +179,11 @@ class Judge {
  private:
   bool Deaf(int code) const {
     return std::find(faults_.deafTo.begin(), faults_.deafTo.end(), code) != faults_.deafTo.end();
+  }
+
+  void Ended(int axis) {
+    jogging_[static_cast<std::size_t>(axis)] = false;
+    releaseReadAt_[static_cast<std::size_t>(axis)] = -1;
   }
 
   void Started(int axis, int code) {
@@ -340,6 +353,7 @@ class Session {
       case Kind::UnplugSilent:
         if (!Present()) break;
         hid_.Unplug(path_);
+        vanishedUnnoticed_ = action.kind == Kind::UnplugSilent && link_->Connected();
         if (action.kind == Kind::Unplug) Deliver(kDeviceRemoveComplete, DeviceInterfaceBroadcast(path_));
         break;
       case Kind::Replug:
@@ -405,10 +419,17 @@ class Session {
   void Deliver(unsigned event, const std::vector<std::uint8_t>& record) {
     judge_.OnDeviceChange();
     link_->OnDeviceChange(event, record.empty() ? nullptr : record.data());
+    if (event == kDeviceArrival && vanishedUnnoticed_ && link_->Connected() && Present()) {
+      vanishedUnnoticed_ = false;
+      judge_.VanishedAndBack();
+    }
     Checkpoint();
   }
 
-  void Checkpoint() { judge_.Checkpoint(link_->Connected(), Present(), failing_, depth_ == 0); }
+  void Checkpoint() {
+    if (!link_->Connected()) vanishedUnnoticed_ = false;
+    judge_.Checkpoint(link_->Connected(), Present(), failing_, depth_ == 0);
+  }
 
   // The host's own message loop inside a call: the actions that wait for it run now.
   void OnHostCall(HostCallKind kind, int number) {
@@ -435,6 +456,7 @@ class Session {
   int rate_;
   int stalls_ = 0;
   bool failing_ = false;
+  bool vanishedUnnoticed_ = false;  // gone without notice while the link was up
   std::optional<Waiting> inside_;
   int depth_ = 0;  // inside a host call's own message loop
   const int badFreesBefore_ = host_.Strings().badFrees;

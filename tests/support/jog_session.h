@@ -9,7 +9,8 @@
 // - an E-stop press the plug-in reads reaches the host before the next timer
 //   message;
 // - no start code follows its jog's end code;
-// - after StopPlug nothing reaches the host but the end codes of jogs that ran;
+// - after StopPlug nothing reaches the host but the end codes of jogs that ran,
+//   and no jog runs on once the step that called it is over;
 // - after a gap in the link no jog starts in rate jog mode from a single press.
 #pragma once
 

@@ -150,6 +150,8 @@ TEST(JogSafetyTest, TheJudgeCatchesEveryBrokenRule) {
        "an E-stop press was read and no DoButton 1021 came"},
       {"a start code after its end", with({{Kind::Release, 10}, {Kind::Poll, 1}, {Kind::Poll, 1}}),
        {{}, {}, {{after + 2, 307}}}, 1, "start code 307 of axis X after the last report read let its button go"},
+      {"a lost end code at StopPlug", with({{Kind::Stop}}), {{334}, {}, {}}, 1,
+       "a jog still ran when StopPlug had returned"},
       {"a code after StopPlug", with({{Kind::Stop}, {Kind::Poll, 1}}), {{}, {}, {{after + 1, 1021}}}, 1,
        "DoButton 1021 after StopPlug"},
       {"a single-press jog after a gap",
