@@ -97,7 +97,9 @@ class Judge {
     }
     const bool eStopNow = Bit(word, kEStop) && !Bit(word, kShift);
     const bool eStopBefore = Bit(before, kEStop) && !Bit(before, kShift);
-    if (eStopNow && !eStopBefore && !led800_ && eStopDueAt_ < 0) eStopDueAt_ = timers_;
+    // A device change takes a whole backlog before acting on it: a report
+    // behind one whose host call pumps is acted on by that call's first timer message.
+    if (eStopNow && !eStopBefore && !led800_ && eStopDueAt_ < 0) eStopDueAt_ = batchRead_ ? timers_ + 1 : timers_;
     if (Bit(word, kEStop)) eStopRead_ = true;
     // The jog mode follows the press edges of bits 18, then 19, as the plug-in takes them.
     const bool rateEdge = Bit(word, 18) && !Bit(before, 18);
@@ -194,7 +196,9 @@ class Judge {
              " after the last report read let its button go");
     const std::size_t a = static_cast<std::size_t>(axis);
     const int presses = std::max(pressesSinceGap_[2 * a], pressesSinceGap_[2 * a + 1]);
-    if (afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2)
+    // A start under way when the link went, from a press read before the gap, goes on as begun.
+    const bool begunBeforeGap = !readSinceFound_ && JogDown(heldAtGap_, kFirstJogBit + button);
+    if (afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2 && !begunBeforeGap)
       Breach("start code " + std::to_string(code) + " in rate jog mode from a single press after a gap");
     jogging_[a] = true;
     releaseReadAt_[a] = AxisReleased(lastRead_, axis) ? timers_ : -1;
@@ -229,6 +233,7 @@ class Judge {
     modeChangedSinceGap_ = false;
     readSinceFound_ = false;
     pressesSinceGap_.fill(0);
+    heldAtGap_ = beforeGapEdges_;
     beforeGapEdges_ = 0;
   }
 
@@ -245,6 +250,7 @@ class Judge {
   long timers_ = 0;
   std::uint32_t lastRead_ = 0;
   std::uint32_t beforeGapEdges_ = 0;
+  std::uint32_t heldAtGap_ = 0;  // the last report read before the gap
   std::array<int, kJogButtons> pressesSinceGap_{};
   long eStopDueAt_ = -1;
   bool led800_ = false;
