@@ -170,14 +170,15 @@ void PandrelWin::CameBack() {
   control_.ForgetPendingPresses();
   afterGap_ = true;
   reportRead_ = false;
+  takenBeforeGap_ = taken_.size();
   failingCycles_ = 0;
   lostToFailures_ = false;
 }
 
-// The pendant is gone, notified or not.
+// The pendant is gone, notified or not. Reports already taken were its own
+// while it was there: they are still acted on, so a release among them is not lost.
 void PandrelWin::LoseDevice() {
   Install({});
-  taken_.clear();
   SendRemovalStop();
 }
 
@@ -186,7 +187,6 @@ void PandrelWin::LoseDevice() {
 // keeps failing gives one E-stop and not one per try.
 void PandrelWin::LoseThroughFailures() {
   Install({});
-  taken_.clear();
   lostToFailures_ = true;
   cyclesSinceLoss_ = 0;
   if (reportRead_) SendRemovalStop();
@@ -218,9 +218,14 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
   unsigned waitMs = firstWaitMs;
   while (turns_ == turn && !stopped_) {
     InputReport report;
+    bool fromBeforeGap = false;
     if (!taken_.empty()) {
       report = taken_.front();
       taken_.pop_front();
+      if (takenBeforeGap_ > 0) {
+        --takenBeforeGap_;
+        fromBeforeGap = true;
+      }
     } else {
       if (!readDriver || !Connected() || result.acted >= reportsPerPoll_) break;
       const HidIo io = reader_->Read(report, waitMs);
@@ -234,8 +239,10 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       failingCycles_ = 0;  // now, not when the turn ends: timer messages inside its calls come later
     }
     // Taken from a replaced handle or from the driver, it was read from the pendant.
-    reportRead_ = true;
-    afterGap_ = false;
+    if (!fromBeforeGap) {
+      reportRead_ = true;
+      afterGap_ = false;
+    }
     lastReport_ = report;
     ++result.acted;
     control_.Act(DecodeButtons(report));

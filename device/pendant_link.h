@@ -101,6 +101,7 @@ class PandrelWin {
   std::unique_ptr<HidReader> reader_;
   std::unique_ptr<HidWriter> writer_;
   std::deque<InputReport> taken_;  // read from a handle being replaced, not yet acted on
+  std::size_t takenBeforeGap_ = 0;  // how many of them, first in line, were read before the last gap
   InputReport lastReport_{};
   ControlLogic control_;
   int depth_ = 0;         // this link's messages under way (nested when a host call pumps)
