@@ -41,7 +41,8 @@ bool AxisReleased(std::uint32_t word, int axis) {
 std::uint32_t Word(const InputReport& report) { return ButtonWord(report); }
 
 // OEM codes are sent as stored: a function key set to send a jog code or
-// 1021 makes the host's view of jogs and E-stops nobody's to judge.
+// 1021 makes the host's view of jogs and E-stops nobody's to judge, from
+// then on (see Judge::Unjudged).
 bool OemSendsJudgedCodes() {
   for (std::int16_t code : {Settings.OEM1, Settings.OEM2, Settings.OEM3, Settings.OEM4})
     if (StartAxis(code) >= 0 || EndAxis(code) >= 0 || code == 1021) return true;
@@ -75,7 +76,7 @@ class Judge {
         Ended(axis);
       return;
     }
-    if (kind != HostCallKind::DoButton || Deaf(number) || OemSendsJudgedCodes()) return;
+    if (kind != HostCallKind::DoButton || Deaf(number) || Unjudged()) return;
     if (number == 1021) {
       sent1021_ = true;
       eStopDueAt_ = -1;
@@ -110,6 +111,7 @@ class Judge {
     for (int b = 0; b < kJogButtons; ++b) {
       const int bit = kFirstJogBit + b;
       if (JogDown(word, bit) && !JogDown(beforeGapEdges_, bit)) ++pressesSinceGap_[static_cast<std::size_t>(b)];
+      if (!JogDown(word, bit)) upSinceGap_ |= 1u << bit;
     }
     beforeGapEdges_ = word;
   }
@@ -117,6 +119,7 @@ class Judge {
   void OnTimer() {
     ++timers_;
     if (callsInside_ > 0) ++stats.timersInsideCalls;
+    if (Unjudged()) return;
     for (int axis = 0; axis < kAxes; ++axis) {
       const long at = releaseReadAt_[static_cast<std::size_t>(axis)];
       if (jogging_[static_cast<std::size_t>(axis)] && at >= 0 && timers_ - at >= 2)
@@ -142,9 +145,9 @@ class Judge {
     if (!connected_ && connected) CameBack();
     connected_ = connected;
     if (!topLevel) return;
-    if (stopping_ && AnyJogging() && !OemSendsJudgedCodes()) Breach("a jog still ran when StopPlug had returned");
+    if (stopping_ && AnyJogging() && !Unjudged()) Breach("a jog still ran when StopPlug had returned");
     batchRead_ = false;
-    if (down_ && !stopping_ && !OemSendsJudgedCodes()) JudgeRemoval(*down_);
+    if (down_ && !stopping_ && !Unjudged()) JudgeRemoval(*down_);
     down_.reset();
     sent1021_ = false;
     eStopRead_ = false;
@@ -179,6 +182,12 @@ class Judge {
   bool AnyJogging() const { return std::find(jogging_.begin(), jogging_.end(), true) != jogging_.end(); }
 
  private:
+  // Once an OEM code has been a judged one, the host's view is unknown for good.
+  bool Unjudged() {
+    unjudged_ = unjudged_ || OemSendsJudgedCodes();
+    return unjudged_;
+  }
+
   bool Deaf(int code) const {
     return std::find(faults_.deafTo.begin(), faults_.deafTo.end(), code) != faults_.deafTo.end();
   }
@@ -196,8 +205,10 @@ class Judge {
              " after the last report read let its button go");
     const std::size_t a = static_cast<std::size_t>(axis);
     const int presses = std::max(pressesSinceGap_[2 * a], pressesSinceGap_[2 * a + 1]);
-    // A start under way when the link went, from a press read before the gap, goes on as begun.
-    const bool begunBeforeGap = !readSinceFound_ && JogDown(heldAtGap_, kFirstJogBit + button);
+    // A start under way when the link went, from a press read before the gap
+    // and not let go since, goes on as begun.
+    const int bit = kFirstJogBit + button;
+    const bool begunBeforeGap = JogDown(heldAtGap_, bit) && !Bit(upSinceGap_, bit);
     if (afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2 && !begunBeforeGap)
       Breach("start code " + std::to_string(code) + " in rate jog mode from a single press after a gap");
     jogging_[a] = true;
@@ -234,6 +245,7 @@ class Judge {
     readSinceFound_ = false;
     pressesSinceGap_.fill(0);
     heldAtGap_ = beforeGapEdges_;
+    upSinceGap_ = 0;
     beforeGapEdges_ = 0;
   }
 
@@ -250,7 +262,8 @@ class Judge {
   long timers_ = 0;
   std::uint32_t lastRead_ = 0;
   std::uint32_t beforeGapEdges_ = 0;
-  std::uint32_t heldAtGap_ = 0;  // the last report read before the gap
+  std::uint32_t heldAtGap_ = 0;   // the last report read before the gap
+  std::uint32_t upSinceGap_ = 0;  // jog bits seen up in a report read since
   std::array<int, kJogButtons> pressesSinceGap_{};
   long eStopDueAt_ = -1;
   bool led800_ = false;
@@ -260,6 +273,7 @@ class Judge {
   bool sent1021_ = false;   // in this top-level step
   bool eStopRead_ = false;  // bit 9 down in a report read in this top-level step
   bool stopping_ = false;
+  bool unjudged_ = false;
   bool afterGap_ = false;
   bool modeChangedSinceGap_ = false;
   bool stepMode_ = false;
