@@ -67,7 +67,7 @@ class Judge {
 
   void OnCall(HostCallKind kind, int number) {
     if (stopping_) {
-      if (kind == HostCallKind::DoButton && Deaf(number)) return;
+      if ((kind == HostCallKind::DoButton && Deaf(number)) || Unjudged()) return;
       const int axis = kind == HostCallKind::DoButton ? EndAxis(number) : -1;
       if (axis < 0 || !everStarted_[static_cast<std::size_t>(axis)])
         Breach(std::string(kind == HostCallKind::DoButton ? "DoButton " + std::to_string(number) : "a host call") +
@@ -139,9 +139,7 @@ class Judge {
   // its 1021 may follow the reports the link still held, and the calls those
   // made.
   void Checkpoint(bool connected, bool present, bool failing, bool topLevel) {
-    if (connected_ && !connected && !down_) {
-      down_ = Down{AnyJogging(), present && failing, readSinceFound_, led800_};
-    }
+    if (connected_ && !connected) WentDown(Down{AnyJogging(), present && failing, readSinceFound_, led800_});
     if (!connected_ && connected) CameBack();
     connected_ = connected;
     if (!topLevel) return;
@@ -156,7 +154,7 @@ class Judge {
   // The link stayed up through a silent vanish and the arrival that found
   // the pendant again: a removal and a gap all the same.
   void VanishedAndBack() {
-    if (!down_) down_ = Down{AnyJogging(), false, readSinceFound_, led800_};
+    WentDown(Down{AnyJogging(), false, readSinceFound_, led800_});
     CameBack();
   }
 
@@ -229,6 +227,19 @@ class Judge {
     bool readSinceFound;
     bool led800;
   };
+
+  // Several removals in one step are judged as one: a 1021 is due if any
+  // came while an axis jogged and LED 800 was dark, allowed if any came while it was dark.
+  void WentDown(const Down& down) {
+    if (!down_) {
+      down_ = down;
+      return;
+    }
+    down_->jogging = down_->jogging || down.jogging;
+    down_->throughFailures = down_->throughFailures && down.throughFailures;
+    down_->readSinceFound = down_->readSinceFound || down.readSinceFound;
+    down_->led800 = down_->led800 && down.led800;
+  }
 
   // A pendant lost through failures, and not read since it was found, has sent nothing to stop for.
   void JudgeRemoval(const Down& down) {
