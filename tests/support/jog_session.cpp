@@ -114,6 +114,7 @@ class Judge {
       if (!JogDown(word, bit)) upSinceGap_ |= 1u << bit;
     }
     beforeGapEdges_ = word;
+    readThisStep_ |= word;
   }
 
   void OnTimer() {
@@ -143,6 +144,7 @@ class Judge {
     if (!connected_ && connected) CameBack();
     connected_ = connected;
     if (!topLevel) return;
+    readThisStep_ = 0;
     if (stopping_ && AnyJogging() && !Unjudged()) Breach("a jog still ran when StopPlug had returned");
     batchRead_ = false;
     if (down_ && !stopping_ && !Unjudged()) JudgeRemoval(*down_);
@@ -255,7 +257,8 @@ class Judge {
     modeChangedSinceGap_ = false;
     readSinceFound_ = false;
     pressesSinceGap_.fill(0);
-    heldAtGap_ = beforeGapEdges_;
+    // After a device change took a backlog, any report of it may be the one being acted on.
+    heldAtGap_ = batchRead_ ? readThisStep_ : beforeGapEdges_;
     upSinceGap_ = 0;
     beforeGapEdges_ = 0;
   }
@@ -275,6 +278,7 @@ class Judge {
   std::uint32_t beforeGapEdges_ = 0;
   std::uint32_t heldAtGap_ = 0;   // the last report read before the gap
   std::uint32_t upSinceGap_ = 0;  // jog bits seen up in a report read since
+  std::uint32_t readThisStep_ = 0;  // every bit down in a report read in this top-level step
   std::array<int, kJogButtons> pressesSinceGap_{};
   long eStopDueAt_ = -1;
   bool led800_ = false;
