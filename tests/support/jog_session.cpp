@@ -209,7 +209,9 @@ class Judge {
     // and not let go since, goes on as begun.
     const int bit = kFirstJogBit + button;
     const bool begunBeforeGap = JogDown(heldAtGap_, bit) && !Bit(upSinceGap_, bit);
-    if (afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2 && !begunBeforeGap)
+    // The jog mode, like the buttons, is known only for the report acted on:
+    // not while a backlog a device change took is being worked through.
+    if (!batchRead_ && afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2 && !begunBeforeGap)
       Breach("start code " + std::to_string(code) + " in rate jog mode from a single press after a gap");
     jogging_[a] = true;
     releaseReadAt_[a] = AxisReleased(lastRead_, axis) ? timers_ : -1;
