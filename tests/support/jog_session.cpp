@@ -176,7 +176,9 @@ class Judge {
   }
 
   void SetLed(int led, bool lit) {
-    if (led == 800) led800_ = lit;
+    if (led != 800) return;
+    if (down_ && lit != led800_) down_->led800Changed = true;
+    led800_ = lit;
   }
   void Connected(bool connected) { connected_ = connected; }
   bool AnyJogging() const { return std::find(jogging_.begin(), jogging_.end(), true) != jogging_.end(); }
@@ -230,6 +232,9 @@ class Judge {
     bool throughFailures;
     bool readSinceFound;
     bool led800;
+    // LED 800 changed after the link went down, in the same step: the
+    // plug-in may have asked before or after, so neither rule can tell.
+    bool led800Changed = false;
   };
 
   // Several removals in one step are judged as one: a 1021 is due if any
@@ -243,11 +248,13 @@ class Judge {
     down_->throughFailures = down_->throughFailures && down.throughFailures;
     down_->readSinceFound = down_->readSinceFound || down.readSinceFound;
     down_->led800 = down_->led800 && down.led800;
+    down_->led800Changed = down_->led800Changed || down.led800Changed;
   }
 
   // A pendant lost through failures, and not read since it was found, has sent nothing to stop for.
   void JudgeRemoval(const Down& down) {
     if (down.jogging && !down.led800) ++stats.removalsWhileJogging;
+    if (down.led800Changed) return;
     if (down.jogging && !down.led800 && !sent1021_ && (!down.throughFailures || down.readSinceFound))
       Breach("a removal while an axis jogged sent no DoButton 1021");
     if (down.led800 && sent1021_ && !eStopRead_) Breach("a removal sent DoButton 1021 while LED 800 was lit");
