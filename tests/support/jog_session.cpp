@@ -107,7 +107,8 @@ class Judge {
     const bool stepEdge = Bit(word, 19) && !Bit(before, 19);
     if (rateEdge) stepMode_ = false;
     if (stepEdge) stepMode_ = true;
-    if (rateEdge || stepEdge) modeChangedSinceGap_ = true;
+    // A jog-mode button down is a mode in play: when the plug-in takes its edge is its own.
+    if (Bit(word, 18) || Bit(word, 19)) modeInPlaySinceGap_ = true;
     for (int b = 0; b < kJogButtons; ++b) {
       const int bit = kFirstJogBit + b;
       if (JogDown(word, bit) && !JogDown(beforeGapEdges_, bit)) ++pressesSinceGap_[static_cast<std::size_t>(b)];
@@ -213,7 +214,7 @@ class Judge {
     const bool begunBeforeGap = JogDown(heldAtGap_, bit) && !Bit(upSinceGap_, bit);
     // The jog mode, like the buttons, is known only for the report acted on:
     // not while a backlog a device change took is being worked through.
-    if (!batchRead_ && afterGap_ && !stepMode_ && !modeChangedSinceGap_ && presses < 2 && !begunBeforeGap)
+    if (!batchRead_ && afterGap_ && !stepMode_ && !modeInPlaySinceGap_ && presses < 2 && !begunBeforeGap)
       Breach("start code " + std::to_string(code) + " in rate jog mode from a single press after a gap");
     jogging_[a] = true;
     releaseReadAt_[a] = AxisReleased(lastRead_, axis) ? timers_ : -1;
@@ -263,11 +264,11 @@ class Judge {
   // Back after a gap: presses are counted afresh, a button held across the gap included.
   void CameBack() {
     afterGap_ = true;
-    modeChangedSinceGap_ = false;
     readSinceFound_ = false;
     pressesSinceGap_.fill(0);
     // After a device change took a backlog, any report of it may be the one being acted on.
     heldAtGap_ = batchRead_ ? readThisStep_ : beforeGapEdges_;
+    modeInPlaySinceGap_ = Bit(heldAtGap_, 18) || Bit(heldAtGap_, 19);
     upSinceGap_ = 0;
     beforeGapEdges_ = 0;
   }
@@ -299,7 +300,7 @@ class Judge {
   bool stopping_ = false;
   bool unjudged_ = false;
   bool afterGap_ = false;
-  bool modeChangedSinceGap_ = false;
+  bool modeInPlaySinceGap_ = false;
   bool stepMode_ = false;
   bool batchRead_ = false;
   int callsInside_ = 0;
