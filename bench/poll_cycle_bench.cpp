@@ -51,7 +51,7 @@ void BM_OrdinaryPollFindingAFullBacklog(benchmark::State& state) {
   rig.EnterStepJogMode();
   for (auto _ : state) {
     QueueFullBacklog(rig);
-    state.SetIterationTime(SecondsOf([&rig] { rig.link.OnTimer(); }));
+    state.SetIterationTime(SecondsOf([&rig] { rig.module.Timer(); }));
     rig.host.DropCalls();
   }
 }
@@ -66,7 +66,7 @@ void BM_TimerInsideACallFindingAFullBacklog(benchmark::State& state) {
     if (!pumpNext || kind != sim::HostCallKind::DoButton || code != 110) return;
     pumpNext = false;
     QueueFullBacklog(rig);
-    seconds = SecondsOf([&rig] { rig.link.OnTimer(); });
+    seconds = SecondsOf([&rig] { rig.module.Timer(); });
   });
   for (auto _ : state) {
     rig.SetButtons(Bits({8, 28}));

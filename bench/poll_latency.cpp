@@ -19,12 +19,12 @@ constexpr std::uint32_t kStepMode = 1u << 19;
 
 class LatencyRig {
  public:
-  LatencyRig(int rate, int reportsPerPoll) : rate_(rate), link_(hid_, window_, reportsPerPoll) {
+  LatencyRig(int rate, int reportsPerPoll) : rate_(rate), module_(host_.host, {}, reportsPerPoll) {
     host_.host.SetCallHook([this](sim::HostCallKind kind, int number) {
       if (kind == sim::HostCallKind::DoButton) lastCode_ = number;
     });
     path_ = hid_.AddPendant().path;
-    link_.FindPendant();
+    module_.Start("");
   }
 
   // The pendant's buttons change; an on-change pendant reports it at once.
@@ -34,7 +34,7 @@ class LatencyRig {
   }
   void Poll() {
     hid_.Send(path_, report_, rate_);
-    link_.OnTimer();
+    module_.Timer();
     if (hid_.written.size() > 64) {
       hid_.written.clear();
       host_.DropCalls();
@@ -54,9 +54,8 @@ class LatencyRig {
   int rate_;
   BenchHost host_;
   int lastCode_ = 0;
-  VirtualHidSystem hid_;
-  VirtualLinkWindow window_;
-  PandrelWin link_;
+  sim::NativeModule module_;
+  VirtualHidSystem& hid_ = module_.Hid();
   std::string path_;
   InputReport report_{};
 };

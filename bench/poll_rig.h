@@ -8,10 +8,7 @@
 #include <string>
 
 #include "device/pendant_link.h"
-#include "plugin/module_state.h"
-#include "sim/scripted_host.h"
-#include "sim/virtual_hid.h"
-#include "tests/support/module_host.h"
+#include "sim/native_module.h"
 
 namespace quenta::bench {
 
@@ -19,7 +16,7 @@ namespace quenta::bench {
 struct BenchHost {
   sim::ScriptedHost host;
   BenchHost() {
-    InstallScriptedHost(host);
+    host.MakeCurrent();
     for (int dro : {3, 828, 821, 74}) host.SetDro(dro, 50.0);
   }
   void DropCalls() { host.TakeCalls(); }
@@ -41,15 +38,14 @@ inline std::uint32_t BusyReport(int turn) {
 // A pendant that reports once per poll period.
 struct PollRig {
   BenchHost host;
-  VirtualHidSystem hid;
-  VirtualLinkWindow window;
-  PandrelWin link{hid, window};
+  sim::NativeModule module{host.host};
+  VirtualHidSystem& hid = module.Hid();
   std::string path;
   InputReport report{};
 
   PollRig() {
     path = hid.AddPendant().path;
-    link.FindPendant();
+    module.Start("");
   }
   void SetButtons(std::uint32_t word) {
     for (int i = 0; i < 4; ++i) report[i] = static_cast<std::uint8_t>(word >> (8 * i));
@@ -61,7 +57,7 @@ struct PollRig {
   }
   void Cycle() {
     hid.Send(path, report);
-    link.OnTimer();
+    module.Timer();
     // The virtual pendant and the host keep what they got; drop it now and then.
     if (hid.written.size() > 4096) {
       hid.written.clear();

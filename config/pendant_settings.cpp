@@ -6,8 +6,6 @@
 
 namespace quenta {
 
-PendantSettings Settings;
-
 const char* const kFunctionKeySection = "Quenta_M1_Pendant";
 const char* const kPendantSection = "Quenta_M2_Pendant";
 
@@ -48,32 +46,32 @@ void ButtonKey(int slot, char (&key)[24]) { std::snprintf(key, sizeof key, "BUTT
 
 }  // namespace
 
-void LoadFunctionKeySettings(ProfileStore& store) {
+void LoadFunctionKeySettings(ProfileStore& store, PendantSettings& settings) {
   for (int slot = 0; slot < 3; ++slot) {
     char key[24];
     ButtonKey(slot, key);
-    Settings.BUTTON[slot] = Cut16(store.GetInt(kFunctionKeySection, key, 0));
+    settings.BUTTON[slot] = Cut16(store.GetInt(kFunctionKeySection, key, 0));
   }
 }
 
-void LoadRemainingSettings(ProfileStore& store) {
-  for (const NumberKey& k : kNumberKeys) Settings.*k.field = Cut16(store.GetInt(kPendantSection, k.key, k.fallback));
-  for (const FlagKey& k : kFlagKeys) Settings.*k.field = store.GetInt(kPendantSection, k.key, 0) != 0;
+void LoadRemainingSettings(ProfileStore& store, PendantSettings& settings) {
+  for (const NumberKey& k : kNumberKeys) settings.*k.field = Cut16(store.GetInt(kPendantSection, k.key, k.fallback));
+  for (const FlagKey& k : kFlagKeys) settings.*k.field = store.GetInt(kPendantSection, k.key, 0) != 0;
 }
 
-void LoadSettings(ProfileStore& store) {
-  LoadFunctionKeySettings(store);
-  LoadRemainingSettings(store);
+void LoadSettings(ProfileStore& store, PendantSettings& settings) {
+  LoadFunctionKeySettings(store, settings);
+  LoadRemainingSettings(store, settings);
 }
 
-void SaveSettings(ProfileStore& store) {
+void SaveSettings(ProfileStore& store, const PendantSettings& settings) {
   for (int slot = 0; slot < 3; ++slot) {
     char key[24];
     ButtonKey(slot, key);
-    store.SetInt(kFunctionKeySection, key, Settings.BUTTON[slot]);
+    store.SetInt(kFunctionKeySection, key, settings.BUTTON[slot]);
   }
-  for (const NumberKey& k : kNumberKeys) store.SetInt(kPendantSection, k.key, Settings.*k.field);
-  for (const FlagKey& k : kFlagKeys) store.SetInt(kPendantSection, k.key, Settings.*k.field ? 1 : 0);
+  for (const NumberKey& k : kNumberKeys) store.SetInt(kPendantSection, k.key, settings.*k.field);
+  for (const FlagKey& k : kFlagKeys) store.SetInt(kPendantSection, k.key, settings.*k.field ? 1 : 0);
 }
 
 }  // namespace quenta

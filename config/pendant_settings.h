@@ -1,5 +1,5 @@
-// The operator's choices for the pendant, kept in the host profile. One
-// instance for the module; handlers read the fields in place at each use.
+// The operator's choices for the pendant, kept in the host profile. The
+// module holds one instance; handlers read the fields in place at each use.
 #pragma once
 
 #include <cstdint>
@@ -16,15 +16,13 @@ struct PendantSettings {
   bool Xreverse = false, Yreverse = false, Zreverse = false;
 };
 
-extern PendantSettings Settings;
-
 extern const char* const kFunctionKeySection;  // "Quenta_M1_Pendant"
 extern const char* const kPendantSection;      // "Quenta_M2_Pendant"
 
 // Start-up reads the three BUTTON keys, runs discovery, then reads the rest.
-void LoadFunctionKeySettings(ProfileStore& store);
-void LoadRemainingSettings(ProfileStore& store);
-void LoadSettings(ProfileStore& store);
-void SaveSettings(ProfileStore& store);
+void LoadFunctionKeySettings(ProfileStore& store, PendantSettings& settings);
+void LoadRemainingSettings(ProfileStore& store, PendantSettings& settings);
+void LoadSettings(ProfileStore& store, PendantSettings& settings);
+void SaveSettings(ProfileStore& store, const PendantSettings& settings);
 
 }  // namespace quenta

@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "config/pendant_settings.h"
 #include "config/properties_model.h"
-#include "plugin/lifecycle.h"
 #include "resources/resource_ids.h"
 
 namespace quenta {
@@ -54,6 +52,7 @@ class Win32PropertiesView : public PropertiesView {
 
 struct DialogSession {
   std::string messageCaption;
+  PendantSettings& settings;
   PropertiesDialogModel model;
 };
 
@@ -64,7 +63,7 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
       session = reinterpret_cast<DialogSession*>(lParam);
       SetWindowLongPtrA(dialog, DWLP_USER, lParam);
       Win32PropertiesView view(dialog, session->messageCaption);
-      session->model.Open(view, Settings);
+      session->model.Open(view, session->settings);
       SetFocus(GetDlgItem(dialog, IDOK));
       return FALSE;  // the focus is set
     }
@@ -72,7 +71,7 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
       if (session == nullptr) return FALSE;
       if (LOWORD(wParam) == IDOK) {
         Win32PropertiesView view(dialog, session->messageCaption);
-        if (session->model.Ok(view, Settings)) EndDialog(dialog, IDOK);
+        if (session->model.Ok(view, session->settings)) EndDialog(dialog, IDOK);
         return TRUE;
       }
       if (LOWORD(wParam) == IDCANCEL) {
@@ -85,17 +84,10 @@ INT_PTR CALLBACK PropertiesDialogProc(HWND dialog, UINT message, WPARAM wParam, 
   }
 }
 
-std::string ModuleFileName(HINSTANCE module) {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-  return std::string(path, length < MAX_PATH ? length : 0);
-}
-
 }  // namespace
 
-INT_PTR RunPropertiesDialog(HINSTANCE module, HWND owner) {
-  DialogSession session;
-  session.messageCaption = ModuleStem(ModuleFileName(module));
+INT_PTR RunPropertiesDialog(HINSTANCE module, HWND owner, const std::string& caption, PendantSettings& settings) {
+  DialogSession session{caption, settings, {}};
   return DialogBoxParamA(module, MAKEINTRESOURCEA(IDD_PROPERTIES), owner, PropertiesDialogProc,
                          reinterpret_cast<LPARAM>(&session));
 }

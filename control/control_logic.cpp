@@ -1,7 +1,5 @@
 #include "control/control_logic.h"
 
-#include "plugin/module_state.h"
-
 namespace quenta {
 
 namespace {
@@ -37,28 +35,49 @@ bool InRange(int step, int first, int end) { return step >= first && step < end;
 
 }  // namespace
 
-ControlLogic::ControlLogic() : nextStep_(kSteps) {}
+ControlLogic::ControlLogic(HostPort& host, const PendantSettings& settings, HoldTicks& ticks)
+    : host_(host),
+      machine_(host, settings, ticks),
+      jog_(host, settings, ticks),
+      functionKeys_(host, settings, ticks),
+      zero_(host, ticks),
+      scaling_(host, ticks),
+      jogSelect_(host),
+      nextStep_(kSteps) {}
 
 void ControlLogic::Act(const ButtonStates& buttons) {
   FinishReport();
   buttons_ = buttons;
   nextStep_ = 0;
-  RunSteps(++reports_);
+  current_ = reports_.Next();
+  RunSteps(current_);
 }
 
-void ControlLogic::FinishReport() { RunSteps(reports_); }
+void ControlLogic::FinishReport() { RunSteps(current_); }
 
-void ControlLogic::RunSteps(unsigned report) {
-  while (reports_ == report && nextStep_ < kSteps && !HostSilenced) {
+void ControlLogic::RunSteps(Generation::Ticket report) {
+  while (reports_.Current(report) && nextStep_ < kSteps) {
     const ButtonStates buttons = buttons_;
     RunStep(nextStep_++, buttons);
+    host_.HandlerDone();
   }
 }
 
 void ControlLogic::ForgetPendingPresses() {
+  machine_.ForgetPendingPresses();
   jog_.ForgetPendingPresses();
+  functionKeys_.ForgetPendingPresses();
   zero_.Forget();
   scaling_.Forget();
+}
+
+PendantDisplay ControlLogic::Display() {
+  PendantDisplay display;
+  display.led800 = host_.GetLED(800);
+  display.led804 = host_.GetLED(804);
+  display.led805 = host_.GetLED(805);
+  display.jogIndicator = jogSelect_.JogIndicator();
+  return display;
 }
 
 void ControlLogic::RunStep(int step, const ButtonStates& buttons) {

@@ -9,38 +9,44 @@
 #include "control/jog_select.h"
 #include "control/machine_control.h"
 #include "control/zero_and_scale.h"
-#include "device/reports.h"
+#include "control/generation.h"
+#include "control/host_port.h"
 
 namespace quenta {
 
-// Holds all the state of the handlers: a fresh object is a freshly loaded module.
-//
-// A host call may run a message loop and deliver a timer message before it
-// returns. The link then calls FinishReport, so the handlers that have not
-// yet acted on the report being acted on act on it, and acts on the newer
-// reports; when the host call returns, the calling handler goes on with what
-// is still due for it and the interrupted Act ends there. So every handler
-// acts on every report once, in the order the reports came.
+// Holds all the state of the handlers: a fresh object is a freshly loaded
+// module. Each report is acted on by every handler in the fixed order; a
+// host call that runs a message loop may let newer reports be acted on
+// before the call returns (see generation.h).
 class ControlLogic {
  public:
-  ControlLogic();
+  ControlLogic(HostPort& host, const PendantSettings& settings, HoldTicks& ticks);
   // Every handler, in the fixed order, acts on this report.
   void Act(const ButtonStates& buttons);
   // The handlers that have not yet acted on the report being acted on act on it now.
   void FinishReport();
-  // StopPlug: every jog whose start code went out ends, X first.
-  void EndRunningJogs() { jog_.EndRunningJogs(); }
-  // The pendant is back after a gap in the link: whatever a later press would
-  // complete (a first press, an arm, a zero or scale-reset selection) is
-  // forgotten. Jogs that ran stay until their buttons are seen up.
+  // Every jog whose start code went out ends, X first; a start under way
+  // sends nothing more. With untilReleased a button still down starts no
+  // jog until it was let go.
+  void EndRunningJogs(bool untilReleased) { jog_.EndRunningJogs(untilReleased); }
+  // The pendant went away after it had sent something: the E-stop, by LED 800.
+  void StopForLostPendant() { machine_.StopForLostPendant(); }
+  // The pendant is back after a gap in the link: every press that acts at
+  // its release, and whatever a later press would complete (a first press,
+  // an arm, a zero or scale-reset selection), is forgotten. Jogs that ran
+  // stay until their buttons are seen up; latches of buttons that act at
+  // their press are kept.
   void ForgetPendingPresses();
-  // The class of the jog step or rate in force, shown by the pendant.
-  std::int32_t JogIndicator() const { return jogSelect_.JogIndicator(); }
+  // What the pendant shows: the host's LEDs 800, 804 and 805, and the class
+  // of the jog step or rate in force.
+  PendantDisplay Display();
+  bool AnyJogging() const { return jog_.AnyJogging(); }
 
  private:
-  void RunSteps(unsigned report);
+  void RunSteps(Generation::Ticket report);
   void RunStep(int step, const ButtonStates& buttons);
 
+  HostPort& host_;
   MachineControl machine_;
   JogButtons jog_;
   FunctionKeys functionKeys_;
@@ -49,7 +55,8 @@ class ControlLogic {
   JogSelect jogSelect_;
   ButtonStates buttons_;  // of the report being acted on
   int nextStep_;          // its next handler; the number of handlers once all have acted
-  unsigned reports_ = 0;  // reports acted on: tells an interrupted Act that newer ones took over
+  Generation reports_;    // a newer report taking over ends an interrupted Act
+  Generation::Ticket current_ = reports_.Next();
 };
 
 }  // namespace quenta

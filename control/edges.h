@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "device/reports.h"
-#include "plugin/hold_ticks.h"
+#include "control/button_states.h"
+#include "control/hold_ticks.h"
 
 namespace quenta {
 
@@ -33,10 +33,8 @@ class PressLatch {
 
 // A press latch whose action also needs the host's leave (an LED lit or off).
 // A refusal only delays the action to the first later poll at which the host
-// allows it while the buttons are still held. The latch is taken before the
-// host is asked, so a timer message inside the question sees the press as
-// handled; the answer counts only if no newer press took the latch meanwhile,
-// so one press never acts twice on two answers.
+// allows it while the buttons are still held. Nothing acts while the host
+// answers (see generation.h), so the answer is current when it acts.
 class GatedLatch {
  public:
   template <typename HostAllows, typename Act>
@@ -45,21 +43,13 @@ class GatedLatch {
       set_ = false;
       return;
     }
-    if (set_) return;
+    if (set_ || !hostAllows()) return;
     set_ = true;
-    const unsigned press = ++presses_;
-    const bool allowed = hostAllows();
-    if (presses_ != press) return;
-    if (!allowed) {
-      set_ = false;
-      return;
-    }
     act();
   }
 
  private:
   bool set_ = false;
-  unsigned presses_ = 0;
 };
 
 // A press timed in ticks (Update calls, not polls): the press edge restarts

@@ -1,7 +1,5 @@
 #include "control/jog_buttons.h"
 
-#include "config/pendant_settings.h"
-#include "control/host_calls.h"
 
 namespace quenta {
 
@@ -24,24 +22,41 @@ constexpr JogCodes kJogCodes[] = {
     {311, 312, 336}, {312, 311, 336}, {313, 313, 337}, {314, 314, 337},
 };
 
-bool Reversed(int bit) {
-  switch ((bit - kFirstJogBit) / 2) {
-    case 0: return Settings.Xreverse;
-    case 1: return Settings.Yreverse;
-    case 2: return Settings.Zreverse;
-    default: return false;
-  }
-}
-
 // With Shift, bits 16 and 17 are function keys: neither a press nor a release of a jog.
 bool ShiftFunction(const ButtonStates& buttons, int bit) { return bit >= kFirstShiftFunctionBit && buttons.Shift(); }
 }  // namespace
 
+JogButtons::JogButtons(HostPort& host, const PendantSettings& settings, HoldTicks& ticks)
+    : host_(host),
+      settings_(settings),
+      idleTimer_(ticks[12]),
+      buttons_{{{10, ticks[2], ticks[3]},
+                {11, ticks[2], ticks[4]},
+                {12, ticks[2], ticks[5]},
+                {13, ticks[2], ticks[6]},
+                {14, ticks[2], ticks[7]},
+                {15, ticks[2], ticks[8]},
+                {16, ticks[2], ticks[9]},
+                {17, ticks[2], ticks[10]}}} {}
+
+bool JogButtons::Reversed(int bit) const {
+  switch ((bit - kFirstJogBit) / 2) {
+    case 0: return settings_.Xreverse;
+    case 1: return settings_.Yreverse;
+    case 2: return settings_.Zreverse;
+    default: return false;
+  }
+}
+
 void JogButtons::RunButton(int index, const ButtonStates& buttons, bool stepJogMode, bool zeroSelectionArmed) {
   JogButton& button = buttons_[static_cast<std::size_t>(index)];
   const bool shiftFunction = ShiftFunction(buttons, button.bit);
-  const bool down = buttons.Down(button.bit) && !shiftFunction;
   const bool up = buttons.Up(button.bit) && !shiftFunction;
+  if (button.waitForRelease) {
+    if (!up) return;
+    button.waitForRelease = false;
+  }
+  const bool down = buttons.Down(button.bit) && !shiftFunction;
   if (zeroSelectionArmed) {
     // The jog buttons pick the axis to zero instead of jogging, but an axis
     // let go must not run on until the selection ends.
@@ -85,41 +100,35 @@ void JogButtons::HandleRateMode(JogButton& button, bool down, bool up) {
 }
 
 // Every state change comes before the host call that follows from it, and
-// after each call only what is still due goes out: a host whose call runs a
-// message loop may meanwhile let the plug-in act on newer reports, which can
-// end this start (its release) or begin it anew (a new press).
+// after each call only what is still due goes out (see generation.h): a
+// release acted on meanwhile ends this start, a new press begins it anew.
 void JogButtons::StartJog(JogButton& button, bool stepJogMode) {
   button.held.Set();
   button.starting = true;
-  const unsigned start = ++button.starts;
-  const auto due = [&button, start] { return !HostSilenced && button.starting && button.starts == start; };
-  if (!memory_.saved) NoteJogModeLed(button, start);
-  if (!due()) return;
+  const Generation::Ticket start = button.starts.Next();
+  const auto due = [&button, start] { return button.starting && button.starts.Current(start); };
+  if (!memory_.saved) NoteJogModeLeds();
   // The host's jog mode is switched at most once per jog period.
   if (!memory_.switched && (stepJogMode ? !memory_.led15 : !memory_.led14)) {
     memory_.switched = true;
-    SendButton(stepJogMode ? 205 : 204);
+    host_.DoButton(stepJogMode ? 205 : 204);
     if (!due()) return;
   }
   button.starting = false;
   button.jogging = true;
   const JogCodes& codes = kJogCodes[button.bit - kFirstJogBit];
-  SendButton(Reversed(button.bit) ? codes.reversedStart : codes.start);
+  host_.DoButton(Reversed(button.bit) ? codes.reversedStart : codes.start);
 }
 
-// The first lit of LEDs 14, 15 and 57, asked in that order. Another start
-// that noted them while a question was under way keeps its note.
-void JogButtons::NoteJogModeLed(const JogButton& button, unsigned start) {
+// The first lit of LEDs 14, 15 and 57, asked in that order.
+void JogButtons::NoteJogModeLeds() {
   int lit = 0;
   for (int led : {14, 15, 57}) {
-    const bool on = LedLit(led);
-    if (!button.starting || button.starts != start) return;
-    if (on) {
+    if (host_.GetLED(led)) {
       lit = led;
       break;
     }
   }
-  if (memory_.saved) return;
   memory_.saved = true;
   memory_.led14 = lit == 14;
   memory_.led15 = lit == 15;
@@ -130,15 +139,27 @@ void JogButtons::EndJog(JogButton& button) {
   button.held.Clear();
   button.starting = false;
   button.jogging = false;
-  SendButton(kJogCodes[button.bit - kFirstJogBit].end);
+  host_.DoButton(kJogCodes[button.bit - kFirstJogBit].end);
 }
 
-void JogButtons::EndRunningJogs() {
+void JogButtons::EndRunningJogs(bool untilReleased) {
   for (JogButton& button : buttons_) {
-    if (!button.jogging) continue;
+    if (!button.Active()) continue;
     button.armed = false;
-    EndJog(button);
+    button.waitForRelease = untilReleased;
+    if (button.jogging) {
+      EndJog(button);
+    } else {
+      button.starting = false;
+      button.held.Clear();
+    }
   }
+}
+
+bool JogButtons::AnyJogging() const {
+  for (const JogButton& button : buttons_)
+    if (button.jogging) return true;
+  return false;
 }
 
 void JogButtons::ForgetPendingPresses() {
@@ -156,16 +177,16 @@ void JogButtons::ExpireArms() {
 
 void JogButtons::RestoreJogMode(const ButtonStates& buttons) {
   for (const JogButton& button : buttons_)
-    if (buttons.Down(button.bit)) HoldTicks12.Restart();
-  if (HoldTicks12.Read() != kRestoreAfterTicks) return;
+    if (buttons.Down(button.bit)) idleTimer_.Restart();
+  if (idleTimer_.Read() != kRestoreAfterTicks) return;
   const JogModeMemory noted = memory_;
   memory_ = JogModeMemory{};
   if (noted.led14)
-    SendButton(204);
+    host_.DoButton(204);
   else if (noted.led15)
-    SendButton(205);
+    host_.DoButton(205);
   else if (noted.led57)
-    SendButton(327);
+    host_.DoButton(327);
 }
 
 }  // namespace quenta

@@ -7,7 +7,10 @@
 #include <array>
 #include <cstdint>
 
+#include "config/pendant_settings.h"
 #include "control/edges.h"
+#include "control/generation.h"
+#include "control/host_port.h"
 
 namespace quenta {
 
@@ -15,29 +18,37 @@ class JogButtons {
  public:
   static constexpr int kButtons = 8;
 
+  JogButtons(HostPort& host, const PendantSettings& settings, HoldTicks& ticks);
+
   // The handler of button `index` (bit 10 + index). While a zero selection
   // waits for its axis no jog starts, and a jog let go still ends.
   void RunButton(int index, const ButtonStates& buttons, bool stepJogMode, bool zeroSelectionArmed);
   void ExpireArms();
   void RestoreJogMode(const ButtonStates& buttons);
-  // StopPlug: every jog whose start code went out gets its end code, X first.
-  void EndRunningJogs();
+  // Every jog whose start code went out gets its end code, X first, and a
+  // start still under way sends none. With untilReleased a button that is
+  // still down starts nothing until it has been let go.
+  void EndRunningJogs(bool untilReleased);
   // After a gap in the link: first presses and arms are forgotten; running jogs stay.
   void ForgetPendingPresses();
+  // From a start code until its end code.
+  bool AnyJogging() const;
 
  private:
   struct JogButton {
-    JogButton(int bit, TickCounter& armWindow) : bit(bit), armWindow(&armWindow) {}
+    JogButton(int bit, TickCounter& firstPress, TickCounter& armWindow)
+        : bit(bit), held(firstPress), armWindow(&armWindow) {}
     // A start is under way or its start code went out: a release sends the end code.
     bool Active() const { return starting || jogging; }
 
     int bit;
-    TimedLatch held{HoldTicks2};  // the press latch, timing the first press of a double press
+    TimedLatch held;  // the press latch, timing the first press of a double press
     TickCounter* armWindow;
     bool armed = false;     // the first tap of a double press is done
     bool starting = false;  // between the press and the call of its start code
     bool jogging = false;   // from the call of its start code until its end code
-    unsigned starts = 0;    // tells a start whether a newer press took over meanwhile
+    bool waitForRelease = false;  // its jog was ended while it was held: it counts once it was let go
+    Generation starts;      // tells a start whether a newer press took over meanwhile
   };
   struct JogModeMemory {
     bool saved = false;
@@ -50,17 +61,14 @@ class JogButtons {
   void HandleStepMode(JogButton& button, bool down, bool up);
   void HandleRateMode(JogButton& button, bool down, bool up);
   void StartJog(JogButton& button, bool stepJogMode);
-  void NoteJogModeLed(const JogButton& button, unsigned start);
+  void NoteJogModeLeds();
   void EndJog(JogButton& button);
+  bool Reversed(int bit) const;
 
-  std::array<JogButton, kButtons> buttons_{{{10, HoldTicks3},
-                                            {11, HoldTicks4},
-                                            {12, HoldTicks5},
-                                            {13, HoldTicks6},
-                                            {14, HoldTicks7},
-                                            {15, HoldTicks8},
-                                            {16, HoldTicks9},
-                                            {17, HoldTicks10}}};
+  HostPort& host_;
+  const PendantSettings& settings_;
+  TickCounter& idleTimer_;
+  std::array<JogButton, kButtons> buttons_;
   JogModeMemory memory_;
 };
 

@@ -1,6 +1,5 @@
 #include "control/jog_select.h"
 
-#include "control/host_calls.h"
 
 namespace quenta {
 
@@ -32,44 +31,41 @@ std::int32_t StepClass(double v, std::int32_t previous) {
   return previous;
 }
 
-void AdvanceJogRate() {
-  const double v = ReadDro(kJogRateDro);
-  if (v < 5.0)
-    WriteDro(kJogRateDro, 5.0);
-  else if (v == 5.0)
-    WriteDro(kJogRateDro, 50.0);
-  else if (v < 100.0 && v != 50.0)
-    WriteDro(kJogRateDro, 50.0);
-  else if (v == 50.0)
-    WriteDro(kJogRateDro, 100.0);
-  else if (v == 100.0)
-    WriteDro(kJogRateDro, 5.0);
-}
-
-void AdvanceJogStep() {
-  const double v = ReadDro(kJogStepDro);
-  if (v < 0.001)
-    WriteDro(kJogStepDro, 0.001);
-  else if (v == 0.001)
-    WriteDro(kJogStepDro, 0.01);
-  else if (v < 0.1 && v != 0.01)
-    WriteDro(kJogStepDro, 0.01);
-  else if (v == 0.01)
-    WriteDro(kJogStepDro, 0.1);
-  else if (v == 0.1)
-    WriteDro(kJogStepDro, 0.001);
-  else if (v > 0.1)
-    WriteDro(kJogStepDro, 0.1);
-}
-
 }  // namespace
 
+void JogSelect::AdvanceJogRate() {
+  const double v = host_.GetDRO(kJogRateDro);
+  if (v < 5.0)
+    host_.SetDRO(kJogRateDro, 5.0);
+  else if (v == 5.0)
+    host_.SetDRO(kJogRateDro, 50.0);
+  else if (v < 100.0 && v != 50.0)
+    host_.SetDRO(kJogRateDro, 50.0);
+  else if (v == 50.0)
+    host_.SetDRO(kJogRateDro, 100.0);
+  else if (v == 100.0)
+    host_.SetDRO(kJogRateDro, 5.0);
+}
+
+void JogSelect::AdvanceJogStep() {
+  const double v = host_.GetDRO(kJogStepDro);
+  if (v < 0.001)
+    host_.SetDRO(kJogStepDro, 0.001);
+  else if (v == 0.001)
+    host_.SetDRO(kJogStepDro, 0.01);
+  else if (v < 0.1 && v != 0.01)
+    host_.SetDRO(kJogStepDro, 0.01);
+  else if (v == 0.01)
+    host_.SetDRO(kJogStepDro, 0.1);
+  else if (v == 0.1)
+    host_.SetDRO(kJogStepDro, 0.001);
+  else if (v > 0.1)
+    host_.SetDRO(kJogStepDro, 0.1);
+}
+
 void JogSelect::Classify() {
-  const unsigned mine = ++classifications_;
-  const bool step = stepJogMode_;
-  const double v = ReadDro(step ? kJogStepDro : kJogRateDro);
-  if (classifications_ != mine) return;
-  jogIndicator_ = step ? StepClass(v, jogIndicator_) : RateClass(v, jogIndicator_);
+  const double v = host_.GetDRO(stepJogMode_ ? kJogStepDro : kJogRateDro);
+  jogIndicator_ = stepJogMode_ ? StepClass(v, jogIndicator_) : RateClass(v, jogIndicator_);
 }
 
 // The first press only switches the mode; the value moves from the second on.

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "control/edges.h"
+#include "control/host_port.h"
 
 namespace quenta {
 
@@ -15,6 +16,8 @@ namespace quenta {
 // the next press brings it back onto the cycle.
 class JogSelect {
  public:
+  explicit JogSelect(HostPort& host) : host_(host) {}
+
   // The three handlers, in this order: a change shows on the pendant one poll later.
   void Classify();
   void RunRateButton(const ButtonStates& buttons);
@@ -23,9 +26,12 @@ class JogSelect {
   std::int32_t JogIndicator() const { return jogIndicator_; }
 
  private:
+  void AdvanceJogRate();
+  void AdvanceJogStep();
+
+  HostPort& host_;
   bool stepJogMode_ = false;
   std::int32_t jogIndicator_ = 0;
-  unsigned classifications_ = 0;  // a newer classification made while the host answered wins
   PressLatch rateButton_;
   PressLatch stepButton_;
 };

@@ -1,7 +1,5 @@
 #include "control/machine_control.h"
 
-#include "config/pendant_settings.h"
-#include "control/host_calls.h"
 
 namespace quenta {
 
@@ -21,11 +19,11 @@ constexpr std::int32_t kScreenPositions = sizeof kScreenCodes / sizeof kScreenCo
 constexpr std::int32_t kRotateFromTicks = 3;
 constexpr std::int32_t kIgnoreFromTicks = 20;
 
-std::int16_t ScreenSetting(int slot) {
+std::int16_t ScreenSetting(const PendantSettings& settings, int slot) {
   switch (slot) {
-    case 1: return Settings.ScreenSel1;
-    case 2: return Settings.ScreenSel2;
-    default: return Settings.ScreenSel3;
+    case 1: return settings.ScreenSel1;
+    case 2: return settings.ScreenSel2;
+    default: return settings.ScreenSel3;
   }
 }
 
@@ -33,29 +31,32 @@ std::int16_t ScreenSetting(int slot) {
 
 // While LED 800 is lit the E-stop needs the Shift chord, so a held button cannot reset it.
 void MachineControl::RunEStop(const ButtonStates& buttons) {
-  eStop_.Press(WithoutShift(buttons, kEStopButton), [] { return !LedLit(kEStopLed); }, [] { SendButton(1021); });
+  eStop_.Press(
+      WithoutShift(buttons, kEStopButton), [this] { return !host_.GetLED(kEStopLed); },
+      [this] { host_.DoButton(1021); });
 }
 
 void MachineControl::RunEStopChord(const ButtonStates& buttons) {
-  eStopChord_.Press(WithShift(buttons, kEStopButton), [] { return LedLit(kEStopLed); }, [] { SendButton(1021); });
+  eStopChord_.Press(
+      WithShift(buttons, kEStopButton), [this] { return host_.GetLED(kEStopLed); }, [this] { host_.DoButton(1021); });
 }
 
 void MachineControl::RunSpindle(const ButtonStates& buttons) {
-  if (spindle_.Press(WithShift(buttons, kSpindleButton))) SendButton(110);
+  if (spindle_.Press(WithShift(buttons, kSpindleButton))) host_.DoButton(110);
 }
 
 void MachineControl::RunCycleStart(const ButtonStates& buttons) {
   if (!cycleStart_.Press(WithShift(buttons, kCycleStartButton))) return;
   skip1002Once_ = true;
-  SendButton(LedLit(804) ? 1001 : 1000);
+  host_.DoButton(host_.GetLED(804) ? 1001 : 1000);
 }
 
 void MachineControl::RunCycleStop(const ButtonStates& buttons) {
   if (!cycleStop_.Press(WithShift(buttons, kScreenButton))) return;
   const bool skip1002 = skip1002Once_;
   skip1002Once_ = false;
-  SendButton(1003);
-  if (!skip1002) SendButton(1002);
+  host_.DoButton(1003);
+  if (!skip1002) host_.DoButton(1002);
 }
 
 void MachineControl::RunScreenButton(const ButtonStates& buttons) {
@@ -63,22 +64,28 @@ void MachineControl::RunScreenButton(const ButtonStates& buttons) {
   const std::optional<std::int32_t> held = screenButton_.ReleaseEdge(buttons.Up(kScreenButton));
   if (!held) return;
   if (*held < kRotateFromTicks)
-    SendButton(323);
+    host_.DoButton(323);
   else if (*held < kIgnoreFromTicks)
     RotateScreen();
 }
 
+// Code 1021 toggles the host's E-stop: sent only while LED 800 is off, so a
+// machine already stopped stays stopped.
+void MachineControl::StopForLostPendant() {
+  if (!host_.GetLED(kEStopLed)) host_.DoButton(1021);
+}
+
 void MachineControl::RotateScreen() {
   for (int slot = 1; slot <= 3; ++slot) {
-    const std::int16_t setting = ScreenSetting(slot);
+    const std::int16_t setting = ScreenSetting(settings_, slot);
     if (setting >= 0 && setting < kScreenPositions) screenCode_[slot - 1] = kScreenCodes[setting];
   }
   // The current slot is never sent again by itself: only the other two are tried.
   for (int step = 1; step <= 2; ++step) {
     const int slot = (screenSlot_ - 1 + step) % 3 + 1;
-    if (ScreenSetting(slot) != 0) {
+    if (ScreenSetting(settings_, slot) != 0) {
       screenSlot_ = slot;
-      SendButton(screenCode_[slot - 1]);
+      host_.DoButton(screenCode_[slot - 1]);
       return;
     }
   }

@@ -1,7 +1,5 @@
 #include "control/zero_and_scale.h"
 
-#include "control/host_calls.h"
-
 namespace quenta {
 
 namespace {
@@ -23,38 +21,39 @@ struct ScaleStep {
 constexpr ScaleStep kScaleSteps[] = {{821, true}, {821, false}, {74, true}, {74, false}};
 constexpr int kResetDros[] = {821, 74};
 
-// Strict comparisons on the unrounded product: exactly 250 is not stepped up,
-// 0 or below is not stepped down, and NaN fails both tests.
-void Scale(const ScaleStep& step) {
-  const double v = ReadDro(step.dro);
-  if (step.up && v < kScaleMax) {
-    const double next = v * 1.1;
-    WriteDro(step.dro, next > kScaleMax ? kScaleMax : next);
-  } else if (!step.up && v > 0.0) {
-    const double next = v * 0.9;
-    WriteDro(step.dro, next < kScaleMin ? kScaleMin : next);
-  }
-}
-
 bool EitherDown(const ButtonStates& buttons, int firstBit) {
   return buttons.Down(firstBit) || buttons.Down(firstBit + 1);
 }
 
 }  // namespace
 
+// Strict comparisons on the unrounded product: exactly 250 is not stepped up,
+// 0 or below is not stepped down, and NaN fails both tests.
+void DroScaling::Scale(int index) {
+  const ScaleStep& step = kScaleSteps[index];
+  const double v = host_.GetDRO(step.dro);
+  if (step.up && v < kScaleMax) {
+    const double next = v * 1.1;
+    host_.SetDRO(step.dro, next > kScaleMax ? kScaleMax : next);
+  } else if (!step.up && v > 0.0) {
+    const double next = v * 0.9;
+    host_.SetDRO(step.dro, next < kScaleMin ? kScaleMin : next);
+  }
+}
+
 void ZeroSelection::RunButton(const ButtonStates& buttons) { selection_.ButtonEdge(buttons.Down(kZeroButton)); }
 
 void ZeroSelection::RunChord(int axis, const ButtonStates& buttons) {
   selection_.Chord(
       static_cast<std::size_t>(axis), EitherDown(buttons, kFirstJogBit + 2 * axis), [] { return true; },
-      [axis] { SendButton(kFirstZeroCode + axis); });
+      [this, axis] { host_.DoButton(kFirstZeroCode + axis); });
 }
 
 void DroScaling::RunScaleButton(int index, const ButtonStates& buttons) {
   if (resetSelection_.Armed()) return;
   // The latch is set by every press, also one that sends nothing: no auto-repeat.
   if (scaleLatches_[static_cast<std::size_t>(index)].Press(buttons.Down(kFirstScaleButton + index)))
-    Scale(kScaleSteps[index]);
+    Scale(index);
 }
 
 void DroScaling::RunResetButton(const ButtonStates& buttons) {
@@ -65,7 +64,8 @@ void DroScaling::RunResetButton(const ButtonStates& buttons) {
 void DroScaling::RunResetChord(int pair, const ButtonStates& buttons) {
   resetSelection_.Chord(
       static_cast<std::size_t>(pair), EitherDown(buttons, kFirstScaleButton + 2 * pair),
-      [] { return !LedLit(804) && !LedLit(805); }, [pair] { WriteDro(kResetDros[pair], kScaleReset); });
+      [this] { return !host_.GetLED(804) && !host_.GetLED(805); },
+      [this, pair] { host_.SetDRO(kResetDros[pair], kScaleReset); });
 }
 
 }  // namespace quenta

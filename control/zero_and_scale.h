@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "control/edges.h"
+#include "control/host_port.h"
 
 namespace quenta {
 
@@ -15,8 +16,8 @@ namespace quenta {
 template <std::size_t Members>
 class ArmedSelection {
  public:
-  ArmedSelection(TickCounter& lapseTimer, std::int32_t lapseAfterTicks)
-      : held_(HoldTicks2), lapseTimer_(lapseTimer), lapseAfterTicks_(lapseAfterTicks) {}
+  ArmedSelection(TickCounter& firstPress, TickCounter& lapseTimer, std::int32_t lapseAfterTicks)
+      : held_(firstPress), lapseTimer_(lapseTimer), lapseAfterTicks_(lapseAfterTicks) {}
 
   bool Armed() const { return armed_; }
 
@@ -32,22 +33,15 @@ class ArmedSelection {
   }
 
   // The chord of member m. allows() asks the host whether the member may act
-  // now, after the selection already counts it as acting, so a timer message
-  // inside the question sees the selection taken; act() performs the action.
-  // A refusal gives the selection back, to be tried again at the next poll.
+  // now; act() performs the action. A refusal leaves the selection armed, to
+  // be tried again at the next poll. The selection counts the member as
+  // acting before act() calls the host.
   template <typename Allows, typename Act>
   void Chord(std::size_t m, bool anyDown, Allows allows, Act act) {
     if (anyDown && !held_.IsSet() && armed_) {
+      if (!allows()) return;
       held_.Set();
       done_[m] = true;
-      const unsigned attempt = ++attempts_;
-      const bool allowed = allows();
-      if (attempts_ != attempt) return;
-      if (!allowed) {
-        held_.Clear();
-        done_[m] = false;
-        return;
-      }
       act();
     } else if (!anyDown && held_.IsSet() && armed_ && done_[m]) {
       armed_ = false;
@@ -63,14 +57,12 @@ class ArmedSelection {
     armed_ = false;
     held_.Clear();
     done_.fill(false);
-    ++attempts_;
   }
 
  private:
   bool armed_ = false;
   TimedLatch held_;  // shared by the arming press (timed on the shared HoldTicks2) and the member that acts
   std::array<bool, Members> done_{};
-  unsigned attempts_ = 0;  // tells a chord whether the selection was taken anew while the host answered
   TickCounter& lapseTimer_;
   std::int32_t lapseAfterTicks_;
 };
@@ -83,6 +75,8 @@ class ZeroSelection {
  public:
   static constexpr int kAxes = 4;
 
+  ZeroSelection(HostPort& host, HoldTicks& ticks) : host_(host), selection_{ticks[2], ticks[11], kZeroLapseTicks} {}
+
   void RunButton(const ButtonStates& buttons);
   // Axis 0 to 3 (X, Y, Z, A): jog buttons 10/11 to 16/17, zero codes 1008 to 1011.
   void RunChord(int axis, const ButtonStates& buttons);
@@ -91,13 +85,17 @@ class ZeroSelection {
   bool Armed() const { return selection_.Armed(); }
 
  private:
-  ArmedSelection<kAxes> selection_{HoldTicks11, kZeroLapseTicks};
+  HostPort& host_;
+  ArmedSelection<kAxes> selection_;
 };
 
 class DroScaling {
  public:
   static constexpr int kScaleButtons = 4;
   static constexpr int kPairs = 2;
+
+  DroScaling(HostPort& host, HoldTicks& ticks)
+      : host_(host), resetSelection_{ticks[2], ticks[13], kScaleResetLapseTicks} {}
 
   // Bits 20 to 23; none steps while a scale reset is armed.
   void RunScaleButton(int index, const ButtonStates& buttons);
@@ -108,8 +106,11 @@ class DroScaling {
   void Forget() { resetSelection_.Forget(); }
 
  private:
+  void Scale(int index);
+
+  HostPort& host_;
   std::array<PressLatch, kScaleButtons> scaleLatches_;
-  ArmedSelection<kPairs> resetSelection_{HoldTicks13, kScaleResetLapseTicks};
+  ArmedSelection<kPairs> resetSelection_;
 };
 
 }  // namespace quenta

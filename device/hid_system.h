@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "device/pendant_identity.h"
 #include "device/reports.h"
 
 namespace quenta {
@@ -17,6 +18,9 @@ namespace quenta {
 // The HID driver's input queue per read handle: when it is full, a new report
 // pushes out the oldest.
 constexpr int kDriverQueueReports = 32;
+// The most reports a poll can find: a full queue and one more that completed
+// an outstanding read directly. A poll takes them all.
+constexpr int kReportsPerPollMax = kDriverQueueReports + 1;
 
 struct HidGuid {
   std::uint8_t bytes[16] = {};
@@ -26,6 +30,14 @@ struct HidAttributes {
   std::uint16_t vendorId = 0;
   std::uint16_t productId = 0;
 };
+
+inline bool IsPendant(const std::optional<HidAttributes>& attributes) {
+  return attributes && IsPendantIdentity(attributes->vendorId, attributes->productId);
+}
+
+// How long a poll waits for a report, and how long the pendant has to take one.
+constexpr unsigned kReadWaitMs = 5;
+constexpr unsigned kWriteBoundMs = 20;
 
 // The outcome of one read or write on the pendant.
 enum class HidIo {
@@ -42,6 +54,12 @@ enum class HidOpenError {
   InUse,         // another program holds the device and shares it with no one
   AccessDenied,  // the system refuses this user or process access
   Other,
+};
+
+// The system call that failed last on a handle, and its error number.
+struct HidCallFailure {
+  const char* call = "";
+  std::uint32_t systemCode = 0;
 };
 
 struct HidOpenFailure {
@@ -64,6 +82,8 @@ class HidReader {
   // outstanding read completed with included, and ends that read. Gone when
   // the device has left; what it had delivered is appended all the same.
   virtual HidIo Drain(std::vector<InputReport>& reports) = 0;
+  // What the last Read or Drain that gave Failed or Gone failed in.
+  virtual HidCallFailure LastFailure() const = 0;
 };
 
 class HidWriter {
@@ -88,14 +108,6 @@ class HidSystem {
   virtual std::unique_ptr<HidWriter> OpenWriter(const std::string& path) = 0;  // null when the open fails
   // Why the most recent OpenReader or OpenWriter returned null.
   virtual HidOpenFailure LastOpenFailure() const = 0;
-};
-
-// The window the link lives in: its poll timer and device notifications.
-class LinkWindow {
- public:
-  virtual ~LinkWindow() = default;
-  virtual void StartPollTimer() = 0;  // timer 1, 25 ms
-  virtual void RegisterForDeviceNotifications(const HidGuid& classGuid) = 0;
 };
 
 }  // namespace quenta

@@ -54,33 +54,60 @@ HidOpenFailure OpenFailure(DWORD error) {
   return {kind, static_cast<std::uint32_t>(error)};
 }
 
-// Each reader has its own event: at an arrival the new handle is opened while
-// the old one is still being drained.
+// What an overlapped read or write needs until the system is done with it:
+// the record, its event and the buffer. One whose I/O does not end within a
+// bound after its cancel (CancelIoEx lets some operations run on to
+// completion) is never freed: the system may still write into it, and the
+// host's UI thread may not wait for it.
+template <std::size_t Bytes>
+struct IoRecord {
+  OVERLAPPED overlapped = {};
+  unsigned char buffer[Bytes] = {};
+
+  explicit IoRecord(HANDLE event) { overlapped.hEvent = event; }
+  ~IoRecord() { CloseHandle(overlapped.hEvent); }
+  IoRecord(const IoRecord&) = delete;
+  IoRecord& operator=(const IoRecord&) = delete;
+
+  bool Done(DWORD waitMs) const { return WaitForSingleObject(overlapped.hEvent, waitMs) == WAIT_OBJECT_0; }
+};
+
+// How long a cancelled read or write may take to end.
+constexpr DWORD kCancelBoundMs = 20;
+
+// Cancels the record's own I/O (CancelIo would end only the calling thread's)
+// and waits a bounded time for its end. False when it did not end: the
+// record is then let go without being freed.
+template <std::size_t Bytes>
+bool CancelAndWait(HANDLE file, std::unique_ptr<IoRecord<Bytes>>& record) {
+  CancelIoEx(file, &record->overlapped);
+  if (record->Done(kCancelBoundMs)) return true;
+  record.release();  // still the system's: never freed
+  return false;
+}
+
 class OverlappedReader : public HidReader {
  public:
-  OverlappedReader(HANDLE file, HANDLE event) : file_(file) { overlapped_.hEvent = event; }
+  // The event starts signalled; ReadFile resets it as each read begins.
+  OverlappedReader(HANDLE file, HANDLE event) : file_(file), io_(std::make_unique<IoRecord<kInputReportSize>>(event)) {}
 
   ~OverlappedReader() override {
     EndPendingRead();
     CloseHandle(file_);
-    CloseHandle(overlapped_.hEvent);
   }
 
   HidIo Read(InputReport& report, unsigned waitMs) override {
+    if (!io_) return Fail("ReadFile", ERROR_OPERATION_ABORTED);
     if (!pending_) {
-      overlapped_.Offset = overlapped_.OffsetHigh = 0;
-      DWORD got = 0;  // ReadFile resets the event itself as the read begins
-      if (ReadFile(file_, buffer_, sizeof buffer_, &got, &overlapped_)) return Deliver(report, got);
+      io_->overlapped.Offset = io_->overlapped.OffsetHigh = 0;
+      DWORD got = 0;
+      if (ReadFile(file_, io_->buffer, sizeof io_->buffer, &got, &io_->overlapped)) return Deliver(report, got);
       const DWORD error = GetLastError();
-      if (error != ERROR_IO_PENDING) return Failed(error);
+      if (error != ERROR_IO_PENDING) return Fail("ReadFile", error);
       pending_ = true;
     }
-    if (WaitForSingleObject(overlapped_.hEvent, waitMs) != WAIT_OBJECT_0) return HidIo::NotNow;
-    DWORD got = 0;
-    const BOOL ok = GetOverlappedResult(file_, &overlapped_, &got, FALSE);
-    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-    pending_ = false;
-    return ok ? Deliver(report, got) : Failed(error);
+    if (!io_->Done(waitMs)) return HidIo::NotNow;
+    return Finish(report);
   }
 
   HidIo Drain(std::vector<InputReport>& reports) override {
@@ -101,59 +128,81 @@ class OverlappedReader : public HidReader {
     return HidIo::Done;
   }
 
+  HidCallFailure LastFailure() const override { return failure_; }
+
  private:
-  // Cancels this reader's own read (CancelIo would end only the calling
-  // thread's) and waits for its end, so nothing completes into freed memory.
   HidIo EndPendingRead(InputReport* report = nullptr) {
     if (!pending_) return HidIo::NotNow;
     pending_ = false;
-    CancelIoEx(file_, &overlapped_);
+    if (!CancelAndWait(file_, io_)) return HidIo::NotNow;
+    InputReport ignored;
+    const HidIo io = Finish(report != nullptr ? *report : ignored);
+    return io == HidIo::Failed && failure_.systemCode == ERROR_OPERATION_ABORTED ? HidIo::NotNow : io;
+  }
+
+  HidIo Finish(InputReport& report) {
+    pending_ = false;
     DWORD got = 0;
-    if (GetOverlappedResult(file_, &overlapped_, &got, TRUE)) return report ? Deliver(*report, got) : HidIo::Done;
-    const DWORD error = GetLastError();
-    return error == ERROR_OPERATION_ABORTED ? HidIo::NotNow : Failed(error);
+    if (GetOverlappedResult(file_, &io_->overlapped, &got, FALSE)) return Deliver(report, got);
+    return Fail("GetOverlappedResult", GetLastError());
   }
 
   HidIo Deliver(InputReport& report, DWORD got) {
     if (got == 0) return HidIo::NotNow;
     // A short report fills what it carries; the rest of the report reads as zero.
     report.fill(0);
-    std::memcpy(report.data(), buffer_, got < report.size() ? got : report.size());
+    std::memcpy(report.data(), io_->buffer, got < report.size() ? got : report.size());
     return HidIo::Done;
   }
 
+  HidIo Fail(const char* call, DWORD error) {
+    failure_ = {call, static_cast<std::uint32_t>(error)};
+    return Failed(error);
+  }
+
   HANDLE file_;
-  OVERLAPPED overlapped_ = {};
+  std::unique_ptr<IoRecord<kInputReportSize>> io_;  // null once a read that would not end was let go
   bool pending_ = false;
-  unsigned char buffer_[kInputReportSize] = {};
+  HidCallFailure failure_;
 };
 
 class BoundedWriter : public HidWriter {
  public:
-  BoundedWriter(HANDLE file, HANDLE event) : file_(file), event_(event) {}
+  BoundedWriter(HANDLE file, HANDLE event) : file_(file), io_(std::make_unique<IoRecord<kOutputReportSize>>(event)) {}
   ~BoundedWriter() override {
+    if (pending_) CancelAndWait(file_, io_);
     CloseHandle(file_);
-    CloseHandle(event_);
   }
 
   HidIo Write(const OutputReport& report, unsigned boundMs) override {
-    std::memcpy(buffer_, report.data(), report.size());
-    OVERLAPPED overlapped = {};
-    overlapped.hEvent = event_;  // WriteFile resets it as the write begins
+    if (!io_) return HidIo::NotNow;
+    // A write the device has not taken yet keeps its record: this report is dropped.
+    if (pending_ && !io_->Done(0)) return HidIo::NotNow;
+    pending_ = false;
+    std::memcpy(io_->buffer, report.data(), report.size());
+    const HANDLE event = io_->overlapped.hEvent;
+    io_->overlapped = OVERLAPPED{};
+    io_->overlapped.hEvent = event;  // WriteFile resets it as the write begins
     DWORD written = 0;
-    if (WriteFile(file_, buffer_, sizeof buffer_, &written, &overlapped)) return HidIo::Done;
+    if (WriteFile(file_, io_->buffer, sizeof io_->buffer, &written, &io_->overlapped)) return HidIo::Done;
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return Failed(error);
-    if (WaitForSingleObject(event_, boundMs) != WAIT_OBJECT_0) CancelIoEx(file_, &overlapped);
-    // The record and buffer must outlive the I/O: wait for the cancelled or finished write.
-    if (GetOverlappedResult(file_, &overlapped, &written, TRUE)) return HidIo::Done;
-    return Failed(GetLastError());
+    if (!io_->Done(boundMs)) {
+      CancelIoEx(file_, &io_->overlapped);
+      if (!io_->Done(kCancelBoundMs)) {
+        pending_ = true;  // retired when it completes, at a later write or the writer's end
+        return HidIo::NotNow;
+      }
+    }
+    if (GetOverlappedResult(file_, &io_->overlapped, &written, FALSE)) return HidIo::Done;
+    const DWORD result = GetLastError();
+    return result == ERROR_OPERATION_ABORTED ? HidIo::NotNow : Failed(result);
   }
 
  private:
   HANDLE file_;
-  HANDLE event_;
-  unsigned char buffer_[kOutputReportSize] = {};
+  std::unique_ptr<IoRecord<kOutputReportSize>> io_;  // null once a write that would not end was let go
+  bool pending_ = false;
 };
 
 class Win32HidSystem : public HidSystem {

@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "control/host_calls.h"
-
 namespace quenta {
 
 namespace {
@@ -24,18 +22,33 @@ bool EqualIgnoringCase(const std::string& a, const std::string& b) {
   return true;
 }
 
-// Sets a flag for a scope and puts it back after.
-class FlagScope {
+// Counts something under way for a scope.
+class Counted {
  public:
-  FlagScope(bool& flag, bool value) : flag_(flag), before_(flag) { flag_ = value; }
-  ~FlagScope() { flag_ = before_; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
+  explicit Counted(int& count) : count_(count) { ++count_; }
+  ~Counted() { --count_; }
+  Counted(const Counted&) = delete;
+  Counted& operator=(const Counted&) = delete;
 
  private:
-  bool& flag_;
-  bool before_;
+  int& count_;
 };
+
+std::string OpenFailureText(const HidOpenFailure& failure) {
+  const char* why = "";
+  switch (failure.error) {
+    case HidOpenError::Missing: why = "not there"; break;
+    case HidOpenError::InUse: why = "in use by another program"; break;
+    case HidOpenError::AccessDenied: why = "access denied"; break;
+    case HidOpenError::Other:
+    case HidOpenError::None: why = "refused"; break;
+  }
+  return std::string(why) + " (error " + std::to_string(failure.systemCode) + ")";
+}
+
+std::string CallFailureText(const HidCallFailure& failure) {
+  return std::string(failure.call) + " error " + std::to_string(failure.systemCode);
+}
 
 }  // namespace
 
@@ -50,31 +63,75 @@ std::string BroadcastInterfaceName(const void* data) {
   return std::string(name, end ? static_cast<const char*>(end) - name : room);
 }
 
-// Counts the link's messages under way, so that deletion waits for them.
-class PandrelWin::MessageScope {
+// The host as this link's control logic sees it: silent once the link is
+// stopped, and counting the calls under way so that the link knows where a
+// message comes from.
+class PandrelWin::Gate : public HostPort {
  public:
-  explicit MessageScope(PandrelWin& link) : link_(link) { ++link_.depth_; }
-  ~MessageScope() { --link_.depth_; }
-  MessageScope(const MessageScope&) = delete;
-  MessageScope& operator=(const MessageScope&) = delete;
+  Gate(PandrelWin& link, HostPort& host) : link_(link), host_(host) {}
+
+  void DoButton(std::int32_t code) override {
+    if (link_.silenced_) return;
+    const Counted call(link_.callsUnderWay_);
+    host_.DoButton(code);
+  }
+  void Code(const char* text) override {
+    if (link_.silenced_) return;
+    const Counted call(link_.callsUnderWay_);
+    host_.Code(text);
+  }
+  void SetDRO(int dro, double value) override {
+    if (link_.silenced_) return;
+    const Counted call(link_.callsUnderWay_);
+    host_.SetDRO(dro, value);
+  }
+  void ShowStatus(const char* text) override {
+    if (!link_.silenced_) host_.ShowStatus(text);
+  }
+  bool GetLED(int led) override {
+    if (link_.silenced_) return false;
+    const Counted question(link_.questionsUnderWay_);
+    return host_.GetLED(led);
+  }
+  double GetDRO(int dro) override {
+    if (link_.silenced_) return 0.0;
+    const Counted question(link_.questionsUnderWay_);
+    return host_.GetDRO(dro);
+  }
+  void HandlerDone() override { link_.HandlerDone(); }
 
  private:
   PandrelWin& link_;
+  HostPort& host_;
 };
 
-// A new link speaks again, also after a StopPlug that a second InitControl follows.
-PandrelWin::PandrelWin(HidSystem& hid, LinkWindow& window, int reportsPerPoll)
-    : hid_(hid), window_(window), reportsPerPoll_(reportsPerPoll) {
-  HostSilenced = false;
+PandrelWin::PandrelWin(LinkSite& site, HostPort& host, const PendantSettings& settings, HoldTicks& ticks,
+                       LinkTrace trace, int reportsPerPoll)
+    : hid_(site.Hid()),
+      window_(site.Window()),
+      idle_(site.Idle()),
+      trace_(std::move(trace)),
+      reportsPerPoll_(reportsPerPoll),
+      gate_(std::make_unique<Gate>(*this, host)),
+      control_(*gate_, settings, ticks) {}
+
+// The system's idle timer may not stay held by a link that is gone.
+PandrelWin::~PandrelWin() {
+  if (keptAwake_) idle_.SetExecutionState(kContinuous);
 }
 
-PandrelWin::~PandrelWin() = default;
+void PandrelWin::Tell(const std::string& line) const {
+  if (trace_) trace_(line);
+}
 
 bool PandrelWin::FindPendant() {
   hidClassGuid_ = hid_.HidClassGuid();
   // Always, so that a pendant plugged in later is heard of.
   window_.RegisterForDeviceNotifications(hidClassGuid_);
-  Discover();
+  if (Discover())
+    Tell("pendant found at " + pendantPath_);
+  else if (pendantPath_.empty())
+    Tell("no pendant found; waiting for one to be plugged in");
   window_.StartPollTimer();
   return Connected();
 }
@@ -101,22 +158,44 @@ PandrelWin::Handles PandrelWin::Open(const std::string& path) {
   Handles handles;
   handles.reader = hid_.OpenReader(path);
   if (handles.reader) handles.writer = hid_.OpenWriter(path);
+  if (!handles.reader && !openFailureTold_) {
+    openFailureTold_ = true;
+    Tell("pendant " + path + " did not open: " + OpenFailureText(hid_.LastOpenFailure()));
+  }
   return handles;
 }
 
+// Freshly opened handles start the failing count and the traces afresh.
 void PandrelWin::Install(Handles handles) {
   reader_ = std::move(handles.reader);
   writer_ = std::move(handles.writer);
+  if (!reader_) return;
+  failingCycles_ = 0;
+  readFailureTold_ = false;
+  openFailureTold_ = false;
 }
 
-bool PandrelWin::OnDeviceChange(unsigned event, const void* data) {
-  if (stopped_) return true;
-  MessageScope scope(*this);
+// While a question to the host runs nothing acts: what comes waits for the
+// handler that asked (see HandlerDone).
+bool PandrelWin::Hold(HeldMessage message) {
+  if (questionsUnderWay_ == 0) return false;
+  held_.push_back(std::move(message));
+  return true;
+}
+
+void PandrelWin::OnDeviceChange(unsigned event, const void* data) {
+  if (stopped_) return;
+  std::string name = event == kDeviceRemoveComplete ? BroadcastInterfaceName(data) : std::string();
+  if (Hold({HeldMessage::Kind::DeviceChange, event, name})) return;
+  DeviceChange(event, name);
+}
+
+void PandrelWin::DeviceChange(unsigned event, const std::string& removedName) {
+  if (asleep_) return;  // the wake searches afresh
   if (event == kDeviceArrival)
     OnArrival();
   else if (event == kDeviceRemoveComplete)
-    OnRemoval(BroadcastInterfaceName(data));
-  return true;
+    OnRemoval(removedName);
 }
 
 // Any HID arrival, the pendant's or another device's: the pendant's handles
@@ -126,8 +205,12 @@ void PandrelWin::OnArrival() {
     if (Discover()) CameBack();
     return;
   }
-  // The new handles first, then everything the old read handle holds, then it
-  // closes: a report that comes meanwhile is read twice at worst, never lost.
+  // Everything the old read handle holds is taken and the handle closed
+  // before the new one opens: no report is read from both.
+  std::vector<InputReport> drained;
+  const bool vanished = reader_->Drain(drained) == HidIo::Gone;
+  taken_.insert(taken_.end(), drained.begin(), drained.end());
+  Install({});
   Handles fresh = Open(pendantPath_);
   if (!fresh.reader) {
     if (const std::optional<std::string> path = FirstPendantPath()) {
@@ -135,10 +218,6 @@ void PandrelWin::OnArrival() {
       fresh = Open(pendantPath_);
     }
   }
-  std::vector<InputReport> held;
-  const bool vanished = reader_->Drain(held) == HidIo::Gone;
-  taken_.insert(taken_.end(), held.begin(), held.end());
-  failingCycles_ = 0;
   if (fresh.reader && !vanished) {
     Install(std::move(fresh));
     ActOnReports(false, 0);
@@ -146,40 +225,43 @@ void PandrelWin::OnArrival() {
   }
   // The pendant had left unnoticed, or is nowhere now: a removal, after the
   // reports it had sent.
-  Install({});
+  Tell("pendant gone without notice");
   ActOnReports(false, 0);
   if (stopped_) return;
-  SendRemovalStop();
-  if (!fresh.reader) return;
+  StopForLostPendant();
+  if (!fresh.reader || stopped_ || Connected()) return;
   Install(std::move(fresh));
   CameBack();
 }
 
 void PandrelWin::OnRemoval(const std::string& name) {
   if (name.empty() || !EqualIgnoringCase(name, pendantPath_)) return;
-  if (Connected())
+  if (Connected()) {
+    Tell("pendant removed");
     LoseDevice();
-  else
+  } else {
     lostToFailures_ = false;  // it left for good: only an arrival brings it back
+  }
 }
 
-// Back after a gap (a removal, a vanish or a loss through failures). What
-// was pressed before the gap cannot be completed by a press after it, and
-// the last report read is from before the gap: it is not decoded again.
+// Back after a gap (a removal, a vanish, a loss through failures or the
+// sleep). What was pressed before the gap cannot be completed by a press
+// after it, and the last report read is from before the gap: it is not
+// decoded again.
 void PandrelWin::CameBack() {
   control_.ForgetPendingPresses();
   afterGap_ = true;
   reportRead_ = false;
   takenBeforeGap_ = taken_.size();
-  failingCycles_ = 0;
   lostToFailures_ = false;
+  Tell("pendant found again at " + pendantPath_);
 }
 
 // The pendant is gone, notified or not. Reports already taken were its own
 // while it was there: they are still acted on, so a release among them is not lost.
 void PandrelWin::LoseDevice() {
   Install({});
-  SendRemovalStop();
+  StopForLostPendant();
 }
 
 // It stays enumerated but its reads keep failing. A pendant that failed from
@@ -189,13 +271,14 @@ void PandrelWin::LoseThroughFailures() {
   Install({});
   lostToFailures_ = true;
   cyclesSinceLoss_ = 0;
-  if (reportRead_) SendRemovalStop();
+  Tell("pendant lost after " + std::to_string(kFailingCyclesToLoss) + " failing poll cycles; opening it again every " +
+       std::to_string(kReopenEveryCycles) + " cycles");
+  if (reportRead_) StopForLostPendant();
 }
 
-// Code 1021 toggles the host's E-stop: sent only while LED 800 is off, so a
-// machine already stopped stays stopped.
-void PandrelWin::SendRemovalStop() {
-  if (!LedLit(800)) SendButton(1021);
+void PandrelWin::StopForLostPendant() {
+  control_.StopForLostPendant();
+  HandlerDone();
 }
 
 bool PandrelWin::ReopenIfDue() {
@@ -212,11 +295,11 @@ bool PandrelWin::ReopenIfDue() {
 // of its own, which finishes the report being acted on first; this turn then
 // ends where it is.
 PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs) {
-  const unsigned turn = ++turns_;
+  const Generation::Ticket turn = turns_.Next();
   control_.FinishReport();
   Turn result;
   unsigned waitMs = firstWaitMs;
-  while (turns_ == turn && !stopped_) {
+  while (turns_.Current(turn) && !stopped_ && !asleep_) {
     InputReport report;
     bool fromBeforeGap = false;
     if (!taken_.empty()) {
@@ -231,6 +314,7 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       const HidIo io = reader_->Read(report, waitMs);
       waitMs = 0;
       if (io == HidIo::Gone) {
+        Tell("pendant gone: " + CallFailureText(reader_->LastFailure()));
         LoseDevice();
         break;
       }
@@ -243,30 +327,40 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       reportRead_ = true;
       afterGap_ = false;
     }
-    lastReport_ = report;
     ++result.acted;
-    control_.Act(DecodeButtons(report));
+    ActOn(report);
   }
   return result;
 }
 
-// A timer message is a poll cycle, also one that comes inside a host call.
-// Only one that comes while the previous buttons act again after this
-// cycle's failed read (as a host that pumps at every DoButton delivers) is
-// not: it neither adds to the failing count nor breaks it.
-void PandrelWin::CountCycle(const Turn& turn, bool insideCall) {
-  if (insideCall && insideFailedCycle_) return;
-  if (!turn.failed) {
-    if (turn.acted == 0) failingCycles_ = 0;  // a time-out is no failure
-    return;
+// A change of the buttons is the operator at work: Windows counts it as input.
+void PandrelWin::ActOn(const InputReport& report) {
+  lastReport_ = report;
+  const std::uint32_t buttons = ButtonWord(report) & kButtonMask;
+  if (buttons != lastButtons_) {
+    lastButtons_ = buttons;
+    idle_.SetExecutionState(kSystemRequired | kDisplayRequired);
+  }
+  control_.Act(DecodeButtons(report));
+}
+
+// Every timer message that reads is a poll cycle, also one inside a host
+// call. Time-outs neither count nor break the count.
+void PandrelWin::CountCycle(const Turn& turn) {
+  if (!turn.failed || !reader_) return;
+  if (!readFailureTold_) {
+    readFailureTold_ = true;
+    Tell("pendant reads fail: " + CallFailureText(reader_->LastFailure()));
   }
   if (++failingCycles_ >= kFailingCyclesToLoss) LoseThroughFailures();
 }
 
 void PandrelWin::OnTimer() {
-  if (stopped_) return;
-  const bool insideCall = depth_ > 0;
-  MessageScope scope(*this);
+  if (stopped_ || asleep_ || Hold({HeldMessage::Kind::Timer, 0, {}})) return;
+  Timer(callsUnderWay_ > 0);
+}
+
+void PandrelWin::Timer(bool insideCall) {
   if (!Connected() && !ReopenIfDue()) {
     // The report being acted on, and those taken from a replaced handle, were
     // read while the pendant was there: a timer message inside a host call
@@ -276,33 +370,104 @@ void PandrelWin::OnTimer() {
   }
   const Turn turn = ActOnReports(true, kReadWaitMs);
   if (stopped_ || !Connected()) return;
-  CountCycle(turn, insideCall);
+  CountCycle(turn);
   if (!Connected()) return;
-  // No new report: the last one acts again, so held buttons stay held and
-  // holds are timed. Inside a host call nothing acts again.
-  if (!insideCall && turn.acted == 0 && !afterGap_) {
-    const FlagScope failedCycle(insideFailedCycle_, turn.failed);
+  // No new report: the last one acts again, so held buttons stay held, holds
+  // are timed and arms expire, inside a host call too.
+  if (turn.acted == 0 && !afterGap_) {
     control_.Act(DecodeButtons(lastReport_));
     if (stopped_ || !Connected()) return;
   }
   WriteOutputReport();
 }
 
+void PandrelWin::WriteOutputReport() {
+  const PendantDisplay display = control_.Display();
+  if (!stopped_ && writer_ && writer_->Write(EncodeOutputReport(display), kWriteBoundMs) == HidIo::Gone) {
+    Tell("pendant gone: its output report was refused");
+    LoseDevice();
+  }
+  HandlerDone();
+}
+
+// What waited for the handler that asked is acted on now, in order. Inside
+// an outer host call a timer message is one inside it; at the top level it is
+// no poll cycle of its own: the poll under way, or the next, reads its reports.
+void PandrelWin::HandlerDone() {
+  KeepAwakeWhileJogging();
+  while (!held_.empty() && questionsUnderWay_ == 0 && !stopped_) {
+    const HeldMessage message = std::move(held_.front());
+    held_.pop_front();
+    switch (message.kind) {
+      case HeldMessage::Kind::Timer:
+        if (callsUnderWay_ > 0 && !asleep_) Timer(true);
+        break;
+      case HeldMessage::Kind::DeviceChange: DeviceChange(message.event, message.name); break;
+      case HeldMessage::Kind::Suspend: Suspend(); break;
+      case HeldMessage::Kind::Resume: Resume(); break;
+    }
+  }
+}
+
+// A running jog keeps the computer from idle sleep, as an operator at its keyboard would.
+void PandrelWin::KeepAwakeWhileJogging() {
+  const bool jogging = control_.AnyJogging();
+  if (jogging == keptAwake_) return;
+  keptAwake_ = jogging;
+  idle_.SetExecutionState(jogging ? kContinuous | kSystemRequired : kContinuous);
+}
+
+void PandrelWin::OnSuspend() {
+  if (stopped_ || Hold({HeldMessage::Kind::Suspend, 0, {}})) return;
+  Suspend();
+}
+
+// A machine must not move while the computer that steers it sleeps: the
+// link is closed first, so nothing is read meanwhile; every jog ends; a
+// pendant still counted connected gets the stop of a removal.
+void PandrelWin::Suspend() {
+  if (asleep_) return;
+  const bool stopDue = Connected() && reportRead_;
+  asleep_ = true;
+  Install({});
+  taken_.clear();
+  takenBeforeGap_ = 0;
+  lostToFailures_ = false;
+  Tell("the computer goes to sleep: the pendant is closed");
+  control_.EndRunningJogs(false);
+  if (stopDue) StopForLostPendant();
+  KeepAwakeWhileJogging();
+}
+
+void PandrelWin::OnResume() {
+  if (stopped_ || Hold({HeldMessage::Kind::Resume, 0, {}})) return;
+  Resume();
+}
+
+// No handle from before the sleep is trusted: the pendant is searched afresh,
+// or found by its arrival.
+void PandrelWin::Resume() {
+  asleep_ = false;
+  Install({});
+  if (Discover())
+    CameBack();
+  else
+    Tell("the computer woke: no pendant yet");
+}
+
+void PandrelWin::OnWindowLost() {
+  if (stopped_) return;
+  control_.EndRunningJogs(true);
+  KeepAwakeWhileJogging();
+}
+
 void PandrelWin::Stop() {
   if (stopped_) return;
   stopped_ = true;
-  control_.EndRunningJogs();
-  HostSilenced = true;
-}
-
-void PandrelWin::WriteOutputReport() {
-  PendantLeds leds;
-  leds.led800 = LedLit(800);
-  leds.led804 = LedLit(804);
-  leds.led805 = LedLit(805);
-  if (stopped_ || !writer_) return;
-  const OutputReport report = EncodeOutputReport(leds, control_.JogIndicator());
-  if (writer_->Write(report, kWriteBoundMs) == HidIo::Gone) LoseDevice();
+  held_.clear();
+  control_.EndRunningJogs(false);
+  silenced_ = true;
+  KeepAwakeWhileJogging();
 }
 
 }  // namespace quenta

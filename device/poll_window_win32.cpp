@@ -3,6 +3,8 @@
 #include <dbt.h>
 
 #include <cstring>
+#include <exception>
+#include <string>
 
 #include "device/hid_system_win32.h"
 
@@ -28,76 +30,118 @@ bool RegisterWindowClass(HINSTANCE module) {
 
 }  // namespace
 
-PollWindow::PollWindow() : hid_(CreateWin32HidSystem()), link_(std::make_unique<PandrelWin>(*hid_, *this)) {}
+PollWindow::PollWindow(LinkKeeper& keeper, LinkTrace trace)
+    : keeper_(keeper), trace_(std::move(trace)), hid_(CreateWin32HidSystem()) {}
 
+// The keeper frees the link first; the windows go without a word to it.
 PollWindow::~PollWindow() {
-  link_.reset();  // closes the pendant handles first
+  link_ = nullptr;
   if (notification_ != nullptr) UnregisterDeviceNotification(notification_);
-  if (hwnd_ != nullptr) {
-    SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-    DestroyWindow(hwnd_);  // ends the poll timer with the window
+  for (HWND window : {child_, own_}) {
+    if (window == nullptr) continue;
+    SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    DestroyWindow(window);  // ends the poll timer with the window
   }
 }
 
-bool PollWindow::Create(HWND parent, HINSTANCE module) {
+bool PollWindow::Create(HWND view, HINSTANCE module) {
   if (!RegisterWindowClass(module)) return false;
-  hwnd_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD, 0, 0, 10, 10, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)), module, nullptr);
-  if (hwnd_ == nullptr) return false;
-  SetWindowLongPtrA(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  SetWindowLongPtrA(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PollWindow::WindowProc));
-  return true;
+  // Hidden and top-level, not message-only: only such a window hears the power broadcasts.
+  own_ = CreateWindowExA(WS_EX_TOOLWINDOW, kWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, module, nullptr);
+  if (view != nullptr && IsWindow(view))
+    child_ = CreateWindowExA(0, kWindowClass, "", WS_CHILD, 0, 0, 10, 10, view,
+                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(1)), module, nullptr);
+  for (HWND window : {own_, child_}) {
+    if (window == nullptr) continue;
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PollWindow::WindowProc));
+  }
+  poll_ = child_ != nullptr ? child_ : own_;
+  return poll_ != nullptr;
 }
 
 void PollWindow::StartPollTimer() {
-  if (hwnd_ != nullptr) SetTimer(hwnd_, kPollTimerId, kPollPeriodMs, nullptr);
+  timerStarted_ = true;
+  if (poll_ != nullptr) SetTimer(poll_, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
 void PollWindow::RegisterForDeviceNotifications(const HidGuid& classGuid) {
-  if (hwnd_ == nullptr || notification_ != nullptr) return;
+  classGuid_ = classGuid;
+  registered_ = true;
+  Register(poll_);
+}
+
+void PollWindow::Register(HWND window) {
+  if (notification_ != nullptr) UnregisterDeviceNotification(notification_);
+  notification_ = nullptr;
+  if (window == nullptr) return;
   DEV_BROADCAST_DEVICEINTERFACE_A filter = {};
   filter.dbcc_size = sizeof filter;
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-  std::memcpy(&filter.dbcc_classguid, classGuid.bytes, sizeof filter.dbcc_classguid);
-  notification_ = RegisterDeviceNotificationA(hwnd_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+  std::memcpy(&filter.dbcc_classguid, classGuid_.bytes, sizeof filter.dbcc_classguid);
+  notification_ = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
-void PollWindow::Destroy(PollWindow* window) {
-  if (window == nullptr) return;
-  window->link_->Stop();
-  if (window->running_ == 0) {
-    delete window;
-    return;
-  }
-  window->destroyPending_ = true;
-  if (window->hwnd_ != nullptr) KillTimer(window->hwnd_, kPollTimerId);
+void PollWindow::SetExecutionState(std::uint32_t flags) {
+  SetThreadExecutionState(static_cast<EXECUTION_STATE>(flags));
+}
+
+void PollWindow::MoveToOwnWindow() {
+  child_ = nullptr;
+  if (poll_ == own_) return;
+  poll_ = own_;
+  if (registered_) Register(poll_);
+  if (timerStarted_ && poll_ != nullptr) SetTimer(poll_, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
 LRESULT CALLBACK PollWindow::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = reinterpret_cast<PollWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcA(hwnd, message, wParam, lParam);
-  ++self->running_;
-  const LRESULT result = self->Dispatch(hwnd, message, wParam, lParam);
-  if (--self->running_ == 0 && self->destroyPending_) delete self;
-  return result;
+  // Dispatch may end with this object freed (a StopPlug inside the message):
+  // nothing of it is used after. No exception may unwind into the system's
+  // message dispatch.
+  const LinkTrace trace = self->trace_;
+  try {
+    return self->Dispatch(hwnd, message, wParam, lParam);
+  } catch (const std::exception& error) {
+    if (trace) trace(std::string("a window message failed: ") + error.what());
+  } catch (...) {
+    if (trace) trace("a window message failed");
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 LRESULT PollWindow::Dispatch(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  // No exception may unwind into the system's message dispatch.
-  try {
-    if (message == WM_TIMER) {
-      link_->OnTimer();
-    } else if (message == WM_DEVICECHANGE) {
-      return link_->OnDeviceChange(static_cast<unsigned>(wParam), reinterpret_cast<const void*>(lParam)) ? TRUE : FALSE;
-    } else if (message == WM_NCDESTROY) {
-      // The host destroyed its view, and this child with it: the object lives
-      // on without a window until StopPlug.
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
+  switch (message) {
+    case WM_TIMER: {
+      const LinkKeeper::Entry entry(keeper_);
+      if (link_ != nullptr) link_->OnTimer();
+      return 0;
     }
-  } catch (...) {
+    case WM_DEVICECHANGE: {
+      const LinkKeeper::Entry entry(keeper_);
+      if (link_ != nullptr) link_->OnDeviceChange(static_cast<unsigned>(wParam), reinterpret_cast<const void*>(lParam));
+      return TRUE;
+    }
+    case WM_POWERBROADCAST: {
+      const LinkKeeper::Entry entry(keeper_);
+      if (link_ != nullptr && wParam == PBT_APMSUSPEND) link_->OnSuspend();
+      // Windows sends this one at every wake, whether or not a user is there.
+      if (link_ != nullptr && wParam == PBT_APMRESUMEAUTOMATIC) link_->OnResume();
+      return TRUE;
+    }
+    case WM_DESTROY:
+      if (hwnd == child_) {
+        // The host destroys its view, and this child with it.
+        const LinkKeeper::Entry entry(keeper_);
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        MoveToOwnWindow();
+        if (link_ != nullptr) link_->OnWindowLost();
+      }
+      return DefWindowProcA(hwnd, message, wParam, lParam);
+    default:
+      return DefWindowProcA(hwnd, message, wParam, lParam);
   }
-  return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 }  // namespace quenta

@@ -10,7 +10,6 @@
 
 #include "config/pendant_settings.h"
 #include "fuzz/fuzz_input.h"
-#include "plugin/module_state.h"
 #include "profile/atomic_file.h"
 #include "profile/profile_store.h"
 #include "sim/whole_file.h"
@@ -40,22 +39,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string path = ScratchFolder() + "/profile.xml";
   quenta::sim::WriteWholeFile(path, original);
-  quenta::ResetModuleState();
-  quenta::ProfileName = path;
   {
-    quenta::ProfileStore store;
-    quenta::LoadSettings(store);
+    quenta::ProfileStore store(path);
+    quenta::PendantSettings settings;
+    quenta::LoadSettings(store, settings);
     store.GetInt("Fuzz", "Value", 0);
     store.SetInt("Fuzz", "Value", value);
-    quenta::SaveSettings(store);
+    quenta::SaveSettings(store, settings);
+    store.Save();
   }
   Check(quenta::SystemFileLayer().TempsOf(path).empty());
   const std::string saved = quenta::sim::ReadWholeFile(path).value_or(std::string());
   if (saved != original) {
-    quenta::ProfileStore again;
+    quenta::ProfileStore again(path);
     Check(again.GetInt("Fuzz", "Value", value == 0 ? 1 : 0) == value);
   }
-  quenta::ResetModuleState();
   std::remove(path.c_str());
   return 0;
 }

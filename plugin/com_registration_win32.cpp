@@ -10,14 +10,8 @@ namespace {
 
 constexpr HRESULT kTypeLibFailed = static_cast<HRESULT>(0x80040200);  // SELFREG_E_TYPELIB
 
-std::wstring WideModulePath() {
-  wchar_t path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(quenta::ModuleInstance(), path, MAX_PATH);
-  return std::wstring(path, length < MAX_PATH ? length : 0);
-}
-
 ITypeLib* LoadOwnTypeLib() {
-  const std::wstring path = WideModulePath();
+  const std::wstring path = quenta::ModulePathW();
   ITypeLib* library = nullptr;
   if (path.empty() || FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library))) return nullptr;
   return library;
@@ -28,7 +22,7 @@ ITypeLib* LoadOwnTypeLib() {
 extern "C" HRESULT __stdcall DllRegisterServer() {
   ITypeLib* library = LoadOwnTypeLib();
   if (library == nullptr) return kTypeLibFailed;
-  std::wstring path = WideModulePath();
+  std::wstring path = quenta::ModulePathW();
   const HRESULT registered = RegisterTypeLib(library, &path[0], nullptr);
   library->Release();
   if (FAILED(registered)) return kTypeLibFailed;

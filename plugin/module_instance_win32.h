@@ -1,4 +1,4 @@
-// The DLL's own module handle and file name.
+// The DLL's own module: its handle and its file name, read once here.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,9 @@
 namespace quenta {
 
 HINSTANCE ModuleInstance();
-std::string ModulePath();
+std::wstring ModulePathW();
+// The file name without folder and extension, in the ANSI code page: split
+// as wide text, since in a double-byte code page a trail byte can be '\'.
+std::string ModuleStemAnsi();
 
 }  // namespace quenta

@@ -2,7 +2,6 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include "plugin/lifecycle.h"
 #include "plugin/module_instance_win32.h"
 
 namespace quenta {
@@ -13,10 +12,24 @@ HINSTANCE g_instance = nullptr;
 
 HINSTANCE ModuleInstance() { return g_instance; }
 
-std::string ModulePath() {
-  char path[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameA(g_instance, path, MAX_PATH);
-  return std::string(path, length < MAX_PATH ? length : 0);
+std::wstring ModulePathW() {
+  // Long paths are cut at MAX_PATH, as the host's own module lookups are.
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(g_instance, path, MAX_PATH);
+  return std::wstring(path, length < MAX_PATH ? length : 0);
+}
+
+std::string ModuleStemAnsi() {
+  std::wstring name = ModulePathW();
+  const std::size_t slash = name.find_last_of(L"\\/:");
+  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  const std::size_t dot = name.find_last_of(L'.');
+  if (dot != std::wstring::npos) name.erase(dot);
+  if (name.empty()) return {};
+  const int size = WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0, nullptr, nullptr);
+  std::string stem(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), stem.data(), size, nullptr, nullptr);
+  return stem;
 }
 
 namespace {
@@ -24,7 +37,7 @@ namespace {
 bool InitInstance() {
   WSADATA data;
   if (WSAStartup(MAKEWORD(1, 1), &data) != 0) {
-    MessageBoxA(nullptr, "Sockets Init Failed", ModuleStem(ModulePath()).c_str(), MB_OK | MB_ICONEXCLAMATION);
+    MessageBoxA(nullptr, "Sockets Init Failed", ModuleStemAnsi().c_str(), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   return true;

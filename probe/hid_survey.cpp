@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "device/pendant_link.h"
+#include "device/hid_system.h"
 
 namespace quenta::probe {
 

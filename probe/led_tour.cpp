@@ -3,7 +3,7 @@
 #include <iterator>
 #include <memory>
 
-#include "device/pendant_link.h"
+#include "device/hid_system.h"
 #include "probe/hid_survey.h"
 #include "probe/open_failure_text.h"
 #include "probe/probe_exit.h"
@@ -13,28 +13,27 @@ namespace quenta::probe {
 namespace {
 
 struct TourStep {
-  PendantLeds leds;
-  std::int32_t jogIndicator;
+  PendantDisplay display;
   const char* shows;
 };
 
 // The indicator classes are those the plug-in sends for the jog rate and the jog step in force.
 const TourStep kTour[] = {
-    {{true, false, false}, 0, "LED 800 (E-stop) lit"},
-    {{false, true, false}, 0, "LED 804 lit"},
-    {{false, false, true}, 0, "LED 805 lit"},
-    {{true, true, true}, 0, "LEDs 800, 804 and 805 lit"},
-    {{}, 1, "jog indicator 1: jog rate 5"},
-    {{}, 2, "jog indicator 2: jog rate 50"},
-    {{}, 3, "jog indicator 3: jog rate 100"},
-    {{}, 11, "jog indicator 11: a jog rate below 5"},
-    {{}, 12, "jog indicator 12: another jog rate below 100"},
-    {{}, 4, "jog indicator 4: jog step 0.001"},
-    {{}, 5, "jog indicator 5: jog step 0.01"},
-    {{}, 6, "jog indicator 6: jog step 0.1"},
-    {{}, 14, "jog indicator 14: a jog step below 0.001"},
-    {{}, 15, "jog indicator 15: a jog step between 0.001 and 0.1"},
-    {{}, 16, "jog indicator 16: a jog step above 0.1"},
+    {{true, false, false, 0}, "LED 800 (E-stop) lit"},
+    {{false, true, false, 0}, "LED 804 lit"},
+    {{false, false, true, 0}, "LED 805 lit"},
+    {{true, true, true, 0}, "LEDs 800, 804 and 805 lit"},
+    {{false, false, false, 1}, "jog indicator 1: jog rate 5"},
+    {{false, false, false, 2}, "jog indicator 2: jog rate 50"},
+    {{false, false, false, 3}, "jog indicator 3: jog rate 100"},
+    {{false, false, false, 11}, "jog indicator 11: a jog rate below 5"},
+    {{false, false, false, 12}, "jog indicator 12: another jog rate below 100"},
+    {{false, false, false, 4}, "jog indicator 4: jog step 0.001"},
+    {{false, false, false, 5}, "jog indicator 5: jog step 0.01"},
+    {{false, false, false, 6}, "jog indicator 6: jog step 0.1"},
+    {{false, false, false, 14}, "jog indicator 14: a jog step below 0.001"},
+    {{false, false, false, 15}, "jog indicator 15: a jog step between 0.001 and 0.1"},
+    {{false, false, false, 16}, "jog indicator 16: a jog step above 0.1"},
 };
 
 constexpr unsigned kStopCheckMs = 100;
@@ -68,8 +67,8 @@ int RunLedTour(HidSystem& hid, std::ostream& out, ProbeClock& clock, const std::
   bool refusedShown = false;
   for (std::size_t i = 0; i <= std::size(kTour); ++i) {
     const bool last = i == std::size(kTour);
-    const TourStep step = last ? TourStep{{}, 0, "all LEDs off, jog indicator 0: the tour is over"} : kTour[i];
-    const HidIo result = writer->Write(EncodeOutputReport(step.leds, step.jogIndicator), kWriteBoundMs);
+    const TourStep step = last ? TourStep{{false, false, false, 0}, "all LEDs off, jog indicator 0: the tour is over"} : kTour[i];
+    const HidIo result = writer->Write(EncodeOutputReport(step.display), kWriteBoundMs);
     if (result == HidIo::Gone) {
       out << "The pendant is gone: it was unplugged, or its USB connection dropped. Plug it back in and run\n"
              "QuentaProbe --leds again.\n";

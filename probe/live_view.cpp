@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "device/pendant_link.h"
+#include "device/hid_system.h"
 #include "probe/button_names.h"
 #include "probe/hid_survey.h"
 #include "probe/open_failure_text.h"

@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "config/leading_integer.h"
-#include "plugin/module_state.h"
+#include "profile/leading_integer.h"
 #include "profile/xml_document.h"
 
 namespace quenta {
@@ -62,10 +61,11 @@ constexpr std::int64_t kAbandonedAfterSeconds = 10 * 60;
 
 }  // namespace
 
-ProfileStore::ProfileStore() : ProfileStore(SystemFileLayer(), &CreateXmlDocument) {}
+ProfileStore::ProfileStore(const std::string& profileName)
+    : ProfileStore(profileName, SystemFileLayer(), &CreateXmlDocument) {}
 
-ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
-    : fileName_(ProfileName), files_(files), createDocument_(createDocument) {
+ProfileStore::ProfileStore(const std::string& profileName, FileLayer& files, DocumentFactory createDocument)
+    : fileName_(profileName), files_(files), createDocument_(createDocument) {
   // Taken before the load: a change that slips in between only makes the save merge.
   if (!fileName_.empty()) {
     files_.StartSave();
@@ -85,13 +85,7 @@ ProfileStore::ProfileStore(FileLayer& files, DocumentFactory createDocument)
   }
 }
 
-ProfileStore::~ProfileStore() {
-  try {
-    Save();
-  } catch (...) {
-    // A save that cannot finish leaves the old profile; nothing may escape to the host.
-  }
-}
+ProfileStore::~ProfileStore() = default;
 
 std::int32_t ProfileStore::GetInt(const char* section, const char* key, std::int32_t fallback) {
   if (!document_ || !IsPlainName(section) || !IsPlainName(key)) return fallback;
@@ -179,13 +173,13 @@ void ProfileStore::RemoveAbandonedTemps() {
   }
 }
 
-void ProfileStore::Save() {
-  if (!document_ || fileName_.empty()) return;
+bool ProfileStore::Save() {
+  if (!document_ || fileName_.empty()) return fileName_.empty();
   files_.StartSave();
   FileSnapshot onDisk = files_.Snapshot(fileName_);
   if (onDisk.state != FileSnapshot::State::Unreadable && !HasContent(onDisk)) {
     const Recovery recovery = RecoverTemp(onDisk);
-    if (recovery == Recovery::Stuck) return;  // the last copy stays where it is
+    if (recovery == Recovery::Stuck) return false;  // the last copy stays where it is
     if (recovery == Recovery::PutInPlace) onDisk = files_.Snapshot(fileName_);
   }
   XmlDocument* toSave = document_.get();
@@ -193,7 +187,7 @@ void ProfileStore::Save() {
   if (onDisk != loaded_) {
     // Someone else wrote the profile meanwhile: keep their version and redo ours on top.
     merged = OpenProfile(onDisk);
-    if (!merged) return;
+    if (!merged) return false;
     for (const Change& change : changes_) {
       if (!change.removal) {
         WriteValue(*merged, FindOrAppend(*merged, merged->DocumentElement(), change.section), change.key, change.value);
@@ -205,21 +199,22 @@ void ProfileStore::Save() {
     }
     toSave = merged.get();
   } else if (!reflectsFile_) {
-    return;
+    return false;
   }
-  if (files_.IsReadOnly(fileName_)) return;
+  if (files_.IsReadOnly(fileName_)) return false;
   std::string bytes;
-  if (!toSave->Serialize(bytes)) return;
+  if (!toSave->Serialize(bytes)) return false;
   std::string temp;
   if (WriteTemp(bytes, temp) && files_.Replace(temp, fileName_)) {
     RemoveAbandonedTemps();
-    return;
+    return true;
   }
   // A save can fail with its temp whole: a flush refused, a replace that
   // moved the profile away or stopped half-way through a write in place.
   // Unless a whole profile stands beside it, the temp is then the only whole
   // copy, and the next store puts it in place.
   if (!temp.empty() && ParsesWhole(fileName_)) files_.Remove(temp);
+  return false;
 }
 
 }  // namespace quenta

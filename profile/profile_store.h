@@ -1,6 +1,6 @@
 // Integers by section and key in the host's XML profile. A store lives for
-// one entry point: construction loads the file named by ProfileName,
-// destruction saves the whole document back.
+// one entry point: construction loads the file, Save writes the whole
+// document back.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,8 @@ namespace quenta {
 
 class ProfileStore {
  public:
-  ProfileStore();
+  // Loads the profile named by the host's narrow (ANSI) text; an empty name loads and saves nothing.
+  explicit ProfileStore(const std::string& profileName);
   virtual ~ProfileStore();
   ProfileStore(const ProfileStore&) = delete;
   ProfileStore& operator=(const ProfileStore&) = delete;
@@ -29,11 +30,14 @@ class ProfileStore {
   std::int32_t GetInt(const char* section, const char* key, std::int32_t fallback);
   // False when nothing could be stored: no document, or a name that is not a plain XML name.
   bool SetInt(const char* section, const char* key, std::int32_t value);
+  // Writes the document back: true when the profile on disk now holds it (or
+  // there was nothing to write), false when the save was refused or failed.
+  bool Save();
 
  protected:
   // Lets tests make the disk or the document fail.
   using DocumentFactory = std::unique_ptr<XmlDocument> (*)();
-  ProfileStore(FileLayer& files, DocumentFactory createDocument);
+  ProfileStore(const std::string& profileName, FileLayer& files, DocumentFactory createDocument);
 
  private:
   // This store's own changes, replayed onto the file if someone else changed it meanwhile.
@@ -56,7 +60,6 @@ class ProfileStore {
   // left naming it even if the write failed, and empty if no name was free.
   bool WriteTemp(const std::string& bytes, std::string& temp);
   void RemoveAbandonedTemps();
-  void Save();
 
   std::unique_ptr<XmlDocument> document_;
   std::string fileName_;

@@ -19,7 +19,8 @@ const char kUsage[] =
     "Prints PASS FILE (N expectations) or FAIL FILE:LINE: expected ...; got ... per file.\n"
     "Exit status: 0 all passed, 1 a file failed, 2 a syntax error or an unreadable file.\n"
     "\n"
-    "  --trace    also print every host call as it happens, reads included\n"
+    "  --trace    also print every host call as it happens, reads included, and the\n"
+    "             plug-in's trace lines for support\n"
     "  --narrate  tell the story: print \"## \" comments, each step and the host calls it caused\n"
     "  --wine     run against the x86_64 DLL under Wine (host: $QUENTA_SCENARIO_HOST,\n"
     "             default build/win64/tests/wine/scenario-host.exe; prefix: $WINEPREFIX,\n"
@@ -55,8 +56,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (wine) return quenta::sim::RunUnderWine(passOn);
-  const quenta::sim::DriverFactory native = [](quenta::sim::ScriptedHost& host) {
-    return std::make_unique<quenta::sim::NativeDriver>(host);
+  // The plug-in's trace lines for support, shown with the host calls under --trace.
+  quenta::ModuleCore::TraceSink trace;
+  if (options.trace) trace = [](const std::string& line) { std::cout << "    trace: " << line << '\n'; };
+  const quenta::sim::DriverFactory native = [trace](quenta::sim::ScriptedHost& host) {
+    return std::make_unique<quenta::sim::NativeDriver>(host, trace);
   };
   return quenta::sim::RunScenarioFiles(files, native, options, std::cout, std::cerr);
 }

@@ -29,6 +29,12 @@ struct DialogSetting {
   bool checked = false;  // Kind::Check
 };
 
+// What the plug-in last asked of Windows's idle timers.
+struct AwakeState {
+  bool held = false;     // its last continuous request keeps the system from idle sleep
+  bool touched = false;  // it reset the idle timers since the previous TakeAwake
+};
+
 enum class ConfigOutcome {
   Ran,          // Config ran; the dialog was closed with OK or Escape as asked
   Unavailable,  // this runner cannot show the dialog: the scenario fails
@@ -72,8 +78,16 @@ class PluginDriver {
 
   // The first pendant stays present while every read and write on its handles
   // fails with ERROR_GEN_FAILURE (31) and what it sends is lost; turning it
-  // on also loses what its handles held. Off: they work again.
+  // on also loses what its handles held. Off: they work again. The mode is
+  // the pendant's: it holds while the pendant is away and on every path it takes.
   virtual void SetFailing(bool failing) = 0;
+
+  // Windows announces the sleep (PBT_APMSUSPEND), or the wake
+  // (PBT_APMRESUMEAUTOMATIC): every driver queue is then empty and a read
+  // left waiting takes nothing; with staleHandles, handles opened before the
+  // sleep hang from now on (reads never complete, writes time out).
+  virtual void Suspend() = 0;
+  virtual void Resume(bool staleHandles) = 0;
 
   // One timer message of the plug-in's window (nothing before Start or after
   // Stop). The scripted host's pump delivers the same message from inside DoButton.
@@ -89,6 +103,7 @@ class PluginDriver {
 
   // The last output report written to the pendant since the previous call, if any.
   virtual std::optional<OutputReport> TakeLastReport() = 0;
+  virtual AwakeState TakeAwake() = 0;
 };
 
 // Makes a fresh driver (a freshly loaded module) for one scenario. The host

@@ -241,6 +241,24 @@ void ParseOperands(Command& command, const std::string& name, const std::vector<
       command.text = args[2];
       if (args[2] == "absent") command.kind = Kind::ExpectProfileAbsent;
       break;
+    case Kind::Resume:
+      if (args.size() > 1) Fail("extra word '" + args[1] + "'; usage: resume [stale]");
+      if (!args.empty() && args[0] != "stale") Fail("resume takes only the word stale, not '" + args[0] + "'");
+      command.on = !args.empty();
+      break;
+    case Kind::ExpectAwake: {
+      const char* usage = "expect-awake held|free [touched|untouched]";
+      if (args.empty()) Fail(std::string("missing word; usage: ") + usage);
+      if (args.size() > 2) Fail("extra word '" + args[2] + "'; usage: " + usage);
+      if (args[0] != "held" && args[0] != "free") Fail("expect-awake takes held or free, not '" + args[0] + "'");
+      command.on = args[0] == "held";
+      if (args.size() == 2) {
+        if (args[1] != "touched" && args[1] != "untouched")
+          Fail("expect-awake's second word is touched or untouched, not '" + args[1] + "'");
+        command.touch = args[1] == "touched" ? Command::Touch::Touched : Command::Touch::Untouched;
+      }
+      break;
+    }
     case Kind::ExpectTitle:
       ExpectCount(args, 1, "expect-title \"TEXT\"");
       command.text = args[0];
@@ -258,6 +276,7 @@ std::optional<Kind> LookUp(const std::string& name) {
       {"pump", Kind::Pump}, {"raw", Kind::Raw}, {"stream", Kind::Stream}, {"send", Kind::Send},
       {"stall", Kind::Stall}, {"unplug", Kind::Unplug}, {"replug", Kind::Replug}, {"plug", Kind::Plug},
       {"other-arrives", Kind::OtherArrives}, {"other-leaves", Kind::OtherLeaves}, {"fail", Kind::Fail},
+      {"suspend", Kind::Suspend}, {"resume", Kind::Resume}, {"expect-awake", Kind::ExpectAwake},
       {"inside", Kind::Inside}, {"poll", Kind::Poll},
       {"tick", Kind::Tick}, {"config", Kind::Config}, {"stop", Kind::Stop}, {"expect", Kind::Expect},
       {"expect-report", Kind::ExpectReport}, {"expect-profile", Kind::ExpectProfile},
@@ -268,6 +287,17 @@ std::optional<Kind> LookUp(const std::string& name) {
   return std::nullopt;
 }
 
+// What may stand between suspend and resume: the computer sleeps, so only
+// what changes state without sending, reading or delivering anything.
+bool AllowedAsleep(Kind kind) {
+  switch (kind) {
+    case Kind::Press: case Kind::Release: case Kind::Raw: case Kind::Led: case Kind::Dro: case Kind::Resume:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // Order rules that make a file meaningless if broken. Whether the pendant is
 // present follows from the commands alone, so a plug of a present pendant is
 // refused before anything runs, in every runner alike.
@@ -275,9 +305,20 @@ struct OrderCheck {
   bool started = false;
   bool profileWritten = false;
   bool pendantPresent = true;
+  int suspendedAt = 0;  // the line of the suspend still waiting for its resume
 
   void Check(const Command& command) {
+    if (suspendedAt != 0 && !AllowedAsleep(command.kind))
+      Fail("the computer sleeps since the suspend at line " + std::to_string(suspendedAt) +
+           ": only press, release, raw, led and dro may come before resume");
     switch (command.kind) {
+      case Kind::Suspend:
+        suspendedAt = command.line;
+        break;
+      case Kind::Resume:
+        if (suspendedAt == 0) Fail("resume without a suspend before it");
+        suspendedAt = 0;
+        break;
       case Kind::Start:
         if (started) Fail("start may come only once");
         started = true;
@@ -324,6 +365,7 @@ bool Command::IsExpectation() const {
   switch (kind) {
     case Kind::Expect: case Kind::ExpectReport: case Kind::ExpectReportNone: case Kind::ExpectProfile:
     case Kind::ExpectProfileAbsent: case Kind::ExpectProfileUnchanged: case Kind::ExpectTitle:
+    case Kind::ExpectAwake:
       return true;
     default:
       return false;
@@ -430,6 +472,10 @@ std::optional<Scenario> ParseScenario(const std::string& file, const std::string
   }
   if (block != nullptr) {
     error = file + ":" + std::to_string(block->line) + ": error: inside without end";
+    return std::nullopt;
+  }
+  if (order.suspendedAt != 0) {
+    error = file + ":" + std::to_string(order.suspendedAt) + ": error: suspend without a resume after it";
     return std::nullopt;
   }
   return scenario;

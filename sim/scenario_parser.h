@@ -15,10 +15,12 @@ namespace quenta::sim {
 struct Command {
   enum class Kind {
     Set, Profile, ProfileNone, Pendant, Start, Led, Dro, Pump, Press, Release, Raw, Stream, Send, Stall,
-    Unplug, UnplugSilent, Replug, Plug, OtherArrives, OtherLeaves, Fail, Poll, Tick, Config, Stop, Inside,
-    Expect, ExpectReport, ExpectReportNone, ExpectProfile, ExpectProfileAbsent,
-    ExpectProfileUnchanged, ExpectTitle,
+    Unplug, UnplugSilent, Replug, Plug, OtherArrives, OtherLeaves, Fail, Suspend, Resume, Poll, Tick, Config,
+    Stop, Inside, Expect, ExpectReport, ExpectReportNone, ExpectProfile, ExpectProfileAbsent,
+    ExpectProfileUnchanged, ExpectTitle, ExpectAwake,
   };
+  // expect-awake's second word.
+  enum class Touch { Unchecked, Touched, Untouched };
   Kind kind = Kind::Start;
   int line = 0;
   std::string source;  // the line as written, for messages
@@ -26,7 +28,8 @@ struct Command {
   std::string section, key;  // set, expect-profile
   std::string text;          // set / expect-profile: the value; profile: the XML; expect-title
   int number = 0;            // pendant count (0 = absent), LED or DRO code, repeat or report count
-  bool on = false;           // led on; pump on; fail on; config ok
+  bool on = false;           // led on; pump on; fail on; config ok; resume stale; expect-awake held
+  Touch touch = Touch::Unchecked;  // expect-awake
   double value = 0;          // dro
   std::vector<int> bits;     // press, release
   std::vector<std::uint8_t> bytes;  // raw (8), expect-report (5)

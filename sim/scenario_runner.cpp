@@ -73,6 +73,11 @@ std::string Plainly(const Command& command) {
     case Kind::ExpectProfileAbsent: return "the profile holds no " + command.key;
     case Kind::ExpectProfileUnchanged: return "the profile file is unchanged";
     case Kind::ExpectTitle: return "the plug-in's title is " + QuoteText(command.text);
+    case Kind::ExpectAwake:
+      return std::string(command.on ? "the PC is kept from idle sleep" : "the PC may sleep when idle") +
+             (command.touch == Command::Touch::Touched     ? ", and the pendant counted as the operator's presence"
+              : command.touch == Command::Touch::Untouched ? ", and nothing counted as the operator's presence"
+                                                           : "");
     default: return command.source;
   }
 }
@@ -239,6 +244,8 @@ class ScenarioRun {
           throw FileError{std::to_string(command.line) + ": error: plug while the pendant is present"};
         break;
       case Kind::Fail: driver_->SetFailing(command.on); break;
+      case Kind::Suspend: driver_->Suspend(); break;
+      case Kind::Resume: driver_->Resume(command.on); break;
       case Kind::Inside: inside_ = &command; break;
       case Kind::OtherArrives: driver_->OtherArrives(); break;
       case Kind::OtherLeaves: driver_->OtherLeaves(); break;
@@ -290,6 +297,18 @@ class ScenarioRun {
         if (now != lastProfile_)
           throw Failure{"expected the profile file unchanged; got " +
                         (now ? "a changed file: " + QuoteText(*now) : std::string("no file"))};
+        break;
+      }
+      case Kind::ExpectAwake: {
+        const AwakeState awake = driver_->TakeAwake();
+        const auto describe = [&command](bool held, bool touched) {
+          return std::string(held ? "held" : "free") +
+                 (command.touch == Command::Touch::Unchecked ? "" : touched ? " touched" : " untouched");
+        };
+        const bool touchedExpected = command.touch == Command::Touch::Touched;
+        if (awake.held != command.on || (command.touch != Command::Touch::Unchecked && awake.touched != touchedExpected))
+          throw Failure{"expected awake " + describe(command.on, touchedExpected) + "; got " +
+                        describe(awake.held, awake.touched)};
         break;
       }
       case Kind::ExpectTitle:

@@ -66,9 +66,10 @@ ScriptedConfigResult RunScriptedConfig(PendantSettings& settings, bool ok, const
   return result;
 }
 
-std::function<void()> ScriptedDialog(bool ok, const std::vector<DialogSetting>& settings, ScriptedHost& host) {
-  return [ok, settings, &host] {
-    const ScriptedConfigResult result = RunScriptedConfig(Settings, ok, settings);
+std::function<void(PendantSettings&)> ScriptedDialog(bool ok, const std::vector<DialogSetting>& actions,
+                                                     ScriptedHost& host) {
+  return [ok, actions, &host](PendantSettings& settings) {
+    const ScriptedConfigResult result = RunScriptedConfig(settings, ok, actions);
     for (const std::string& message : result.messages) host.RecordMessage(message);
     if (!result.errors.empty()) throw std::runtime_error("config: " + result.errors.front());
   };

@@ -62,6 +62,6 @@ ScriptedConfigResult RunScriptedConfig(PendantSettings& settings, bool ok, const
 // The dialog step that the native runner's Config runs between loading and
 // saving the settings, on the module's settings: a refused OK records its
 // message box on `host`; an action that does not fit its control throws.
-std::function<void()> ScriptedDialog(bool ok, const std::vector<DialogSetting>& settings, ScriptedHost& host);
+std::function<void(PendantSettings&)> ScriptedDialog(bool ok, const std::vector<DialogSetting>& settings, ScriptedHost& host);
 
 }  // namespace quenta::sim

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "device/pendant_link.h"
+#include "device/pendant_identity.h"
 
 namespace quenta {
 
@@ -27,6 +28,7 @@ class VirtualReader : public HidReader {
       return Taken(out);
     }
     if (dead_) return HidIo::Gone;
+    if (stale_) return HidIo::NotNow;
     if (queue_.empty()) {
       outstanding_ = true;
       return HidIo::NotNow;
@@ -49,10 +51,14 @@ class VirtualReader : public HidReader {
     return dead_ ? HidIo::Gone : HidIo::Done;
   }
 
+  HidCallFailure LastFailure() const override {
+    return dead_ ? HidCallFailure{"ReadFile", 1167} : HidCallFailure{"ReadFile", 31};
+  }
+
   const std::string& Path() const { return path_; }
 
   void Queue(const InputReport& report) {
-    if (dead_ || Failing()) return;
+    if (dead_ || Failing() || stale_) return;
     if (outstanding_) {
       outstanding_ = false;
       completed_ = report;
@@ -68,11 +74,19 @@ class VirtualReader : public HidReader {
     outstanding_ = false;
     queue_.clear();
   }
-  // A device that starts failing loses what its handles held, and the report a waiting read took.
+  // A device that starts failing, or is reset, loses what its handles held,
+  // and the report a waiting read took.
   void Lose() {
     outstanding_ = false;
     completed_.reset();
     queue_.clear();
+  }
+  // The device was reset: its queue is empty, and a read left waiting takes
+  // nothing; with stale, nothing ever completes on this handle again.
+  void Reset(bool stale) {
+    outstanding_ = false;
+    queue_.clear();
+    stale_ = stale_ || stale;
   }
 
  private:
@@ -91,6 +105,7 @@ class VirtualReader : public HidReader {
   std::optional<InputReport> completed_;
   bool outstanding_ = false;
   bool dead_ = false;
+  bool stale_ = false;  // reads never complete
 };
 
 class VirtualWriter : public HidWriter {
@@ -106,6 +121,7 @@ class VirtualWriter : public HidWriter {
 
   HidIo Write(const OutputReport& report, unsigned) override {
     if (dead_) return HidIo::Gone;
+    if (stale_) return HidIo::NotNow;
     const VirtualDevice* device = system_.Find(path_);
     if (device != nullptr && device->failing) return HidIo::Failed;
     system_.written.push_back(report);
@@ -114,11 +130,13 @@ class VirtualWriter : public HidWriter {
 
   const std::string& Path() const { return path_; }
   void Kill() { dead_ = true; }
+  void MakeStale() { stale_ = true; }
 
  private:
   VirtualHidSystem& system_;
   std::string path_;
   bool dead_ = false;
+  bool stale_ = false;  // writes time out
 };
 
 VirtualHidSystem::~VirtualHidSystem() = default;
@@ -169,6 +187,12 @@ void VirtualHidSystem::SetFailing(const std::string& path, bool failing) {
     if (reader->Path() == path) reader->Lose();
 }
 
+void VirtualHidSystem::ResetAfterSleep(bool staleHandles) {
+  for (VirtualReader* reader : readers_) reader->Reset(staleHandles);
+  if (staleHandles)
+    for (VirtualWriter* writer : writers_) writer->MakeStale();
+}
+
 void VirtualHidSystem::Replug(const std::string& path) {
   if (VirtualDevice* device = Find(path)) device->present = true;
 }
@@ -213,6 +237,13 @@ std::unique_ptr<HidReader> VirtualHidSystem::OpenReader(const std::string& path)
 std::unique_ptr<HidWriter> VirtualHidSystem::OpenWriter(const std::string& path) {
   if (!MayOpen(path)) return nullptr;
   return std::make_unique<VirtualWriter>(*this, path);
+}
+
+void VirtualLinkSite::SetExecutionState(std::uint32_t flags) {
+  if ((flags & kContinuous) != 0)
+    record_.keptAwake = (flags & kSystemRequired) != 0;
+  else if ((flags & (kSystemRequired | kDisplayRequired)) == (kSystemRequired | kDisplayRequired))
+    record_.touched = true;
 }
 
 std::vector<unsigned char> DeviceInterfaceBroadcast(const std::string& path) {

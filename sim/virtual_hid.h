@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/hid_system.h"
+#include "device/link_site.h"
 
 namespace quenta {
 
@@ -50,6 +51,10 @@ class VirtualHidSystem : public HidSystem {
   // handles fails and what it sends is lost; starting to fail loses what the
   // handles held. Not failing: they work again, old handles and new.
   void SetFailing(const std::string& path, bool failing);
+  // The computer woke: every driver queue is empty and a read left waiting
+  // took nothing. With staleHandles the handles open now hang from now on
+  // (reads never complete, writes time out); handles opened later work.
+  void ResetAfterSleep(bool staleHandles);
 
   HidGuid HidClassGuid() override;
   void ForEachInterface(const HidGuid& classGuid, const std::function<bool(const std::string&)>& visit) override;
@@ -78,13 +83,32 @@ class VirtualHidSystem : public HidSystem {
   HidOpenFailure lastOpenFailure_;
 };
 
-class VirtualLinkWindow : public LinkWindow {
- public:
-  void StartPollTimer() override { ++timerStarts; }
-  void RegisterForDeviceNotifications(const HidGuid&) override { registered = true; }
-
+// What a link asked of its window and of Windows, as a virtual site saw it.
+struct SiteRecord {
   int timerStarts = 0;
-  bool registered = false;
+  bool registered = false;  // for HID device notifications
+  bool keptAwake = false;   // the last continuous request keeps the system from idle sleep
+  bool touched = false;     // the idle timers were reset (cleared by whoever reads it)
+};
+
+// A link's site in the tests and the simulator: the virtual HID stack, and
+// a window and idle timers that only record.
+class VirtualLinkSite : public LinkSite, LinkWindow, SystemIdle {
+ public:
+  VirtualLinkSite(VirtualHidSystem& hid, SiteRecord& record) : hid_(hid), record_(record) {}
+
+  HidSystem& Hid() override { return hid_; }
+  LinkWindow& Window() override { return *this; }
+  SystemIdle& Idle() override { return *this; }
+  void Attach(PandrelWin&) override {}
+
+ private:
+  void StartPollTimer() override { ++record_.timerStarts; }
+  void RegisterForDeviceNotifications(const HidGuid&) override { record_.registered = true; }
+  void SetExecutionState(std::uint32_t flags) override;
+
+  VirtualHidSystem& hid_;
+  SiteRecord& record_;
 };
 
 // The record a WM_DEVICECHANGE for a device interface carries (size, type 5,

@@ -12,7 +12,6 @@
 #include <string>
 #include <thread>
 
-#include "plugin/module_state.h"
 #include "profile/atomic_file.h"
 #include "profile/profile_store.h"
 #include "tests/support/temp_folder.h"
@@ -100,9 +99,7 @@ TEST(ProfileCrashTest, AKilledSaveLeavesTheOldOrTheNewProfileAndNoStrayFile) {
     if (!SystemFileLayer().TempsOf(profile).empty()) ++leftoversFound;
 
     // The next save, as the host's next entry point makes it.
-    ProfileName = profile;
-    { ProfileStore store; }
-    ProfileName.clear();
+    ProfileStore(profile).Save();
     EXPECT_EQ(folder.EntryCount(), 1) << "kill " << kill << ": a temporary file stayed";
     EXPECT_EQ(Inspect(profile).counter, lastCounter);
   }
@@ -128,9 +125,7 @@ TEST(ProfileTwoWritersTest, OneKilledBesideTheOtherNeverDamagesTheProfile) {
     std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
     Kill(second);
     ASSERT_TRUE(Inspect(profile, kTwoWriterItems).whole) << "round " << round << ": the profile is damaged";
-    ProfileName = profile;
-    { ProfileStore store; }
-    ProfileName.clear();
+    ProfileStore(profile).Save();
     EXPECT_EQ(folder.EntryCount(), 1) << "round " << round << ": a temporary file stayed";
   }
   std::printf("%d rounds of two writers, 0 damaged\n", kTwoWriterRounds);

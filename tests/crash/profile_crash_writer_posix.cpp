@@ -5,7 +5,6 @@
 
 #include <cstdio>
 
-#include "plugin/module_state.h"
 #include "profile/profile_store.h"
 
 int main(int argc, char** argv) {
@@ -13,11 +12,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s PROFILE\n", argv[0]);
     return 2;
   }
-  quenta::ProfileName = argv[1];
   for (bool first = true;; first = false) {
     {
-      quenta::ProfileStore store;
+      quenta::ProfileStore store(argv[1]);
       store.SetInt("Crash", "Counter", store.GetInt("Crash", "Counter", 0) + 1);
+      store.Save();
     }
     if (first && write(STDOUT_FILENO, "ready\n", 6) != 6) return 1;
   }

@@ -6,11 +6,7 @@
 
 #include "config/pendant_settings.h"
 #include "device/pendant_link.h"
-#include "plugin/hold_ticks.h"
-#include "plugin/module_state.h"
-#include "sim/scripted_host.h"
-#include "sim/virtual_hid.h"
-#include "tests/support/module_host.h"
+#include "sim/native_module.h"
 
 namespace quenta::jog_session {
 
@@ -43,11 +39,13 @@ std::uint32_t Word(const InputReport& report) { return ButtonWord(report); }
 // OEM codes are sent as stored: a function key set to send a jog code or
 // 1021 makes the host's view of jogs and E-stops nobody's to judge, from
 // then on (see Judge::Unjudged).
-bool OemSendsJudgedCodes() {
-  for (std::int16_t code : {Settings.OEM1, Settings.OEM2, Settings.OEM3, Settings.OEM4})
+bool OemSendsJudgedCodes(const PendantSettings& settings) {
+  for (std::int16_t code : {settings.OEM1, settings.OEM2, settings.OEM3, settings.OEM4})
     if (StartAxis(code) >= 0 || EndAxis(code) >= 0 || code == 1021) return true;
   return false;
 }
+
+bool IsQuestion(HostCallKind kind) { return kind == HostCallKind::GetLED || kind == HostCallKind::GetDRO; }
 
 HostCallKind CallKind(int a) {
   static const HostCallKind kKinds[] = {HostCallKind::DoButton, HostCallKind::Code, HostCallKind::SetDRO,
@@ -60,7 +58,7 @@ HostCallKind CallKind(int a) {
 // of the plug-in takes it, and every timer message as it begins.
 class Judge {
  public:
-  explicit Judge(const Faults& faults) : faults_(faults) {}
+  Judge(const Faults& faults, const PendantSettings& settings) : faults_(faults), settings_(settings) {}
 
   std::optional<std::string> breach;
   Outcome stats;
@@ -119,6 +117,8 @@ class Judge {
   }
 
   void OnTimer() {
+    // A timer message inside a question waits for the handler that asked: no poll period of its own.
+    if (questionsInside_ > 0) return;
     ++timers_;
     if (callsInside_ > 0) ++stats.timersInsideCalls;
     if (Unjudged()) return;
@@ -163,10 +163,12 @@ class Judge {
 
   void EnterCall(HostCallKind kind, int number) {
     ++callsInside_;
+    if (IsQuestion(kind)) ++questionsInside_;
     if (kind == HostCallKind::GetLED && number == 800) ++led800Questions_;
   }
   void LeaveCall(HostCallKind kind, int number) {
     --callsInside_;
+    if (IsQuestion(kind)) --questionsInside_;
     if (kind == HostCallKind::GetLED && number == 800) --led800Questions_;
   }
 
@@ -187,7 +189,7 @@ class Judge {
  private:
   // Once an OEM code has been a judged one, the host's view is unknown for good.
   bool Unjudged() {
-    unjudged_ = unjudged_ || OemSendsJudgedCodes();
+    unjudged_ = unjudged_ || OemSendsJudgedCodes(settings_);
     return unjudged_;
   }
 
@@ -222,9 +224,9 @@ class Judge {
   }
 
   // The button, 0 to 7, whose press sends this start code under the reverse settings in force.
-  static int StartButton(int code) {
+  int StartButton(int code) const {
     const int index = code - 307;
-    const bool reversed[] = {Settings.Xreverse, Settings.Yreverse, Settings.Zreverse, false};
+    const bool reversed[] = {settings_.Xreverse, settings_.Yreverse, settings_.Zreverse, false};
     return reversed[index / 2] ? index ^ 1 : index;
   }
 
@@ -278,6 +280,7 @@ class Judge {
   }
 
   const Faults& faults_;
+  const PendantSettings& settings_;
   std::array<bool, kAxes> jogging_{};       // the host's view, from the start and end codes it got
   std::array<long, kAxes> releaseReadAt_{-1, -1, -1, -1};  // the timer message that read the release
   // After StopPlug only end codes may go out, of axes the host was told to
@@ -304,12 +307,12 @@ class Judge {
   bool stepMode_ = false;
   bool batchRead_ = false;
   int callsInside_ = 0;
+  int questionsInside_ = 0;
   int led800Questions_ = 0;
 };
 
 // The Settings field an Action of kind Setting changes, by its `a`.
-void ChangeSetting(int which, double value) {
-  PendantSettings& s = Settings;
+void ChangeSetting(PendantSettings& s, int which, double value) {
   std::int16_t* numbers[] = {&s.BUTTON[0], &s.BUTTON[1], &s.Macro1, &s.Macro2, &s.Macro3,     &s.Macro4,
                              &s.OEM1,      &s.OEM2,      &s.OEM3,   &s.OEM4,   &s.ScreenSel1, &s.ScreenSel2,
                              &s.ScreenSel3};
@@ -327,18 +330,20 @@ sim::ScriptedHost& SharedHost() {
   return host;
 }
 
+sim::ScriptedHost& ResetHost(sim::ScriptedHost& host) {
+  host.Reset();
+  return host;
+}
+
 class Session {
  public:
   Session(const std::vector<Action>& actions, int rate, const Faults& faults)
-      : actions_(actions), faults_(faults), rate_(rate), judge_(faults) {
-    host_.Reset();
-    InstallScriptedHost(host_);
+      : actions_(actions), faults_(faults), rate_(rate), judge_(faults, module_.Core().Settings()) {
     path_ = hid_.AddPendant().path;
     hid_.onRead = [this](const InputReport& report) { judge_.OnRead(Word(report)); };
     host_.SetCallHook([this](HostCallKind kind, int number) { OnHostCall(kind, number); });
-    link_ = std::make_unique<PandrelWin>(hid_, window_);
-    link_->FindPendant();
-    judge_.Connected(link_->Connected());
+    module_.Start("");
+    judge_.Connected(Connected());
   }
 
   Outcome Run() {
@@ -358,12 +363,11 @@ class Session {
       ++i;
     }
     host_.SetCallHook(nullptr);
-    link_.reset();
+    module_.Core().StopPlug();
     Outcome outcome = judge_.stats;
     outcome.breach = judge_.breach;
     if (outcome.breach) *outcome.breach += " (step " + std::to_string(step_) + ")";
     outcome.leaks = hid_.openHandles != 0 || host_.Strings().badFrees != badFreesBefore_;
-    ResetModuleState();
     return outcome;
   }
 
@@ -375,6 +379,7 @@ class Session {
   };
 
   bool Present() { return hid_.Find(path_)->present; }
+  bool Connected() { return module_.Link() != nullptr && module_.Link()->Connected(); }
 
   void Execute(const Action& action) {
     switch (action.kind) {
@@ -386,7 +391,7 @@ class Session {
         if (rate_ == 0) hid_.Send(path_, report_);
         break;
       case Kind::Ticks:
-        for (int i = 0; i < action.a; ++i) AdvanceHoldTicks();
+        for (int i = 0; i < action.a; ++i) module_.Core().Update();
         break;
       case Kind::Poll:
         for (int i = 0; i < action.a && !judge_.breach; ++i) PollCycle();
@@ -398,7 +403,7 @@ class Session {
       case Kind::UnplugSilent:
         if (!Present()) break;
         hid_.Unplug(path_);
-        vanishedUnnoticed_ = action.kind == Kind::UnplugSilent && link_->Connected();
+        vanishedUnnoticed_ = action.kind == Kind::UnplugSilent && Connected();
         if (action.kind == Kind::Unplug) Deliver(kDeviceRemoveComplete, DeviceInterfaceBroadcast(path_));
         break;
       case Kind::Replug:
@@ -432,7 +437,7 @@ class Session {
         break;
       }
       case Kind::Dro: host_.SetDro(action.a, action.b); break;
-      case Kind::Setting: ChangeSetting(action.a, action.b); break;
+      case Kind::Setting: ChangeSetting(module_.Core().Settings(), action.a, action.b); break;
       case Kind::Fail:
         failing_ = action.b != 0;
         hid_.SetFailing(path_, failing_);
@@ -440,7 +445,7 @@ class Session {
       case Kind::Inside: break;  // only at the top level
       case Kind::Stop:
         judge_.OnStop();
-        link_->Stop();
+        module_.Core().StopPlug();
         break;
     }
     Checkpoint();
@@ -457,14 +462,14 @@ class Session {
     else if (rate_ > 0)
       hid_.Send(path_, report_, rate_);
     judge_.OnTimer();
-    link_->OnTimer();
+    module_.Timer();
     Checkpoint();
   }
 
   void Deliver(unsigned event, const std::vector<std::uint8_t>& record) {
     judge_.OnDeviceChange();
-    link_->OnDeviceChange(event, record.empty() ? nullptr : record.data());
-    if (event == kDeviceArrival && vanishedUnnoticed_ && link_->Connected() && Present()) {
+    module_.DeviceChange(event, record.empty() ? nullptr : record.data());
+    if (event == kDeviceArrival && vanishedUnnoticed_ && Connected() && Present()) {
       vanishedUnnoticed_ = false;
       judge_.VanishedAndBack();
     }
@@ -472,8 +477,8 @@ class Session {
   }
 
   void Checkpoint() {
-    if (!link_->Connected()) vanishedUnnoticed_ = false;
-    judge_.Checkpoint(link_->Connected(), Present(), failing_, depth_ == 0);
+    if (!Connected()) vanishedUnnoticed_ = false;
+    judge_.Checkpoint(Connected(), Present(), failing_, depth_ == 0);
   }
 
   // The host's own message loop inside a call: the actions that wait for it run now.
@@ -492,10 +497,9 @@ class Session {
 
   const std::vector<Action>& actions_;
   const Faults& faults_;
-  sim::ScriptedHost& host_ = SharedHost();
-  VirtualHidSystem hid_;
-  VirtualLinkWindow window_;
-  std::unique_ptr<PandrelWin> link_;
+  sim::ScriptedHost& host_ = ResetHost(SharedHost());
+  sim::NativeModule module_{host_};
+  VirtualHidSystem& hid_ = module_.Hid();
   std::string path_;
   InputReport report_{};
   int rate_;

@@ -1,5 +1,5 @@
-// A profile file of its own for each test, named through ProfileName as the
-// host does, and ways to look into the saved file without the store.
+// A profile file of its own for each test, named as the host names it, and
+// ways to look into the saved file without the store.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <string>
 
 #include "config/pendant_settings.h"
-#include "plugin/module_state.h"
 #include "profile/profile_store.h"
 #include "profile/xml_document.h"
 #include "tests/support/temp_folder.h"
@@ -27,18 +26,24 @@ inline void MakeOlder(const std::string& path, std::chrono::minutes by) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - by);
 }
 
-// The store as the entry points make it, or with another file layer or document.
+// The store as an entry point uses it: loaded at construction, saved when
+// the test's scope ends.
+class ScopedStore : public ProfileStore {
+ public:
+  explicit ScopedStore(const std::string& profileName) : ProfileStore(profileName) {}
+  ~ScopedStore() override { Save(); }
+};
+
+// The same with another file layer or document.
 class TestStore : public ProfileStore {
  public:
-  TestStore() = default;
-  explicit TestStore(FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
-      : ProfileStore(files, createDocument) {}
+  TestStore(const std::string& profileName, FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
+      : ProfileStore(profileName, files, createDocument) {}
+  ~TestStore() override { Save(); }
 };
 
 class ProfileFixture : public ::testing::Test {
  protected:
-  void SetUp() override { ProfileName = profile_; }
-  void TearDown() override { ProfileName.clear(); }
 
   void WriteProfile(const std::string& xml) const { WriteFile(profile_, xml); }
   std::string SavedProfile() const { return ReadFile(profile_); }
@@ -64,19 +69,13 @@ class ProfileFixture : public ::testing::Test {
 
   TempFolder folder_;
   const std::string profile_ = folder_.File("Mill.xml");
+  std::string ProfileName = profile_;  // what the host named: a test may name another
 };
 
-// The same, with the module's settings as at load before and after each test.
+// The same, with settings as at load.
 class SettingsProfileFixture : public ProfileFixture {
  protected:
-  void SetUp() override {
-    ProfileFixture::SetUp();
-    Settings = PendantSettings{};
-  }
-  void TearDown() override {
-    Settings = PendantSettings{};
-    ProfileFixture::TearDown();
-  }
+  PendantSettings Settings;
 };
 
 }  // namespace quenta

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "config/pendant_settings.h"
-#include "plugin/hold_ticks.h"
+#include "control/hold_ticks.h"
+#include "plugin/host_connection.h"
 #include "sim/scripted_host.h"
-#include "tests/support/module_host.h"
 
 namespace quenta {
 namespace {
@@ -18,10 +18,13 @@ namespace {
 class ControlLogicTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InstallScriptedHost(host_);
+    host_.MakeCurrent();
+    connection_.callbacks = sim::ScriptedHost::Callbacks();
+    connection_.block3 = host_.HostBlock3();
     host_.SetCallHook([this](sim::HostCallKind kind, int) { ledReads += kind == sim::HostCallKind::GetLED; });
   }
-  void TearDown() override { ResetModuleState(); }
+  void AdvanceHoldTicks() { ticks_.Advance(); }
+  std::int32_t JogIndicator() { return logic_.Display().jogIndicator; }
 
   void Press(std::initializer_list<int> bits) {
     for (int bit : bits) word_ |= 1u << bit;
@@ -42,7 +45,10 @@ class ControlLogicTest : public ::testing::Test {
 
   sim::ScriptedHost host_;
   int ledReads = 0;
-  ControlLogic logic_;
+  HostConnection connection_;
+  PendantSettings Settings;
+  HoldTicks ticks_;
+  ControlLogic logic_{connection_, Settings, ticks_};
   std::uint32_t word_ = 0;
 };
 
@@ -86,7 +92,7 @@ TEST_F(ControlLogicTest, LedsAreReadOnlyWhileAHandlerCanAct) {
 TEST_F(ControlLogicTest, DroValuesThatAreNotNumbersSendNothingAndKeepTheIndicator) {
   host_.SetDro(3, 50);
   Poll();
-  ASSERT_EQ(logic_.JogIndicator(), 2);
+  ASSERT_EQ(JogIndicator(), 2);
   const double nan = std::nan("");
   host_.SetDro(3, nan);
   host_.SetDro(828, nan);
@@ -95,7 +101,7 @@ TEST_F(ControlLogicTest, DroValuesThatAreNotNumbersSendNothingAndKeepTheIndicato
   Tap({18});
   Tap({19});
   Tap({19});
-  EXPECT_EQ(logic_.JogIndicator(), 2);
+  EXPECT_EQ(JogIndicator(), 2);
   for (int bit : {20, 21, 22, 23}) Tap({bit});
   EXPECT_EQ(Take(), "nothing");
 }
@@ -139,7 +145,7 @@ TEST_F(ControlLogicTest, AFreshControlLogicIsAFreshlyLoadedModule) {
   Settings.ScreenSel1 = 1;
   Settings.ScreenSel2 = 2;
   Settings.ScreenSel3 = 3;
-  EXPECT_EQ(logic_.JogIndicator(), 0);
+  EXPECT_EQ(JogIndicator(), 0);
   // Step jog mode and screen slot 3 in one object...
   Tap({19});
   Press({27});
@@ -154,7 +160,7 @@ TEST_F(ControlLogicTest, AFreshControlLogicIsAFreshlyLoadedModule) {
   Poll();
   EXPECT_EQ(Take(), "DoButton 2; DoButton 3");
   // ...and rate jog mode and slot 1 in a new one.
-  ControlLogic fresh;
+  ControlLogic fresh(connection_, Settings, ticks_);
   host_.SetDro(3, 5);
   fresh.Act(ButtonStates(1u << 18));
   fresh.Act(ButtonStates(1u << 27));

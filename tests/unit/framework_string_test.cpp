@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "plugin/lifecycle.h"
+#include "plugin/module_core.h"
 #include "sim/counting_string_manager.h"
 
 namespace quenta {
@@ -127,10 +127,10 @@ TEST(Title, IsTheModuleStemFollowedByTheFixedTail) {
   EXPECT_EQ(ModuleStem("NoExtension"), "NoExtension");
 
   CountingStringManager manager;
-  const char* first = SetProNameCore(manager.Make(""), "C:\\Travix\\PlugIns\\Quenta.dll");
-  EXPECT_STREQ(first, "Quenta Pendant --Orbelin Ver 1.0");
-  const char* second = SetProNameCore(manager.Make(""), "D:\\Other.dll");
-  EXPECT_STREQ(second, "Other Pendant --Orbelin Ver 1.0");
+  ModuleCore quenta("Quenta", nullptr, nullptr);
+  EXPECT_STREQ(quenta.SetProName(manager.Make("")), "Quenta Pendant --Orbelin Ver 1.0");
+  ModuleCore other("Other", nullptr, nullptr);
+  EXPECT_STREQ(other.SetProName(manager.Make("")), "Other Pendant --Orbelin Ver 1.0");
   EXPECT_EQ(manager.allocations, 2);
   EXPECT_EQ(manager.frees, 2);  // each passed string released exactly once
 }

@@ -1,44 +1,40 @@
-#include "plugin/hold_ticks.h"
+#include "control/hold_ticks.h"
 
 #include <gtest/gtest.h>
 
 namespace quenta {
 namespace {
 
-class HoldTicksTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetHoldTicks(); }
-};
-
-TEST_F(HoldTicksTest, CountsFromARestartAndWrapsAbove1000To101) {
-  HoldTicks5.Restart();
-  AdvanceHoldTicks();
-  EXPECT_EQ(HoldTicks5.Read(), 1);
-  HoldTicks5.Set(1000);
-  AdvanceHoldTicks();
-  EXPECT_EQ(HoldTicks5.Read(), 1001);
-  AdvanceHoldTicks();
-  EXPECT_EQ(HoldTicks5.Read(), 101);
+TEST(HoldTicksTest, CountsFromARestartAndWrapsAbove1000To101) {
+  HoldTicks ticks;
+  ticks[5].Restart();
+  ticks.Advance();
+  EXPECT_EQ(ticks[5].Read(), 1);
+  ticks[5].Set(1000);
+  ticks.Advance();
+  EXPECT_EQ(ticks[5].Read(), 1001);
+  ticks.Advance();
+  EXPECT_EQ(ticks[5].Read(), 101);
 }
 
-TEST_F(HoldTicksTest, UntouchedCounterReads101AfterOneUpdateAndNeverFallsBelow) {
-  AdvanceHoldTicks();
-  EXPECT_EQ(HoldTicks1.Read(), 101);
-  EXPECT_EQ(HoldTicks13.Read(), 101);
+TEST(HoldTicksTest, UntouchedCounterReads101AfterOneUpdateAndNeverFallsBelow) {
+  HoldTicks ticks;
+  ticks.Advance();
+  EXPECT_EQ(ticks[1].Read(), 101);
+  EXPECT_EQ(ticks[13].Read(), 101);
   for (int i = 0; i < 5000; ++i) {
-    AdvanceHoldTicks();
-    ASSERT_GE(HoldTicks7.Read(), 101);
-    ASSERT_LE(HoldTicks7.Read(), 1001);
+    ticks.Advance();
+    ASSERT_GE(ticks[7].Read(), 101);
+    ASSERT_LE(ticks[7].Read(), 1001);
   }
 }
 
-TEST_F(HoldTicksTest, AllThirteenAdvanceTogether) {
-  TickCounter* all[] = {&HoldTicks1, &HoldTicks2, &HoldTicks3, &HoldTicks4, &HoldTicks5, &HoldTicks6, &HoldTicks7,
-                        &HoldTicks8, &HoldTicks9, &HoldTicks10, &HoldTicks11, &HoldTicks12, &HoldTicks13};
-  for (TickCounter* c : all) c->Restart();
-  AdvanceHoldTicks();
-  AdvanceHoldTicks();
-  for (TickCounter* c : all) EXPECT_EQ(c->Read(), 2);
+TEST(HoldTicksTest, AllThirteenAdvanceTogether) {
+  HoldTicks ticks;
+  for (int n = 1; n <= HoldTicks::kCounters; ++n) ticks[n].Restart();
+  ticks.Advance();
+  ticks.Advance();
+  for (int n = 1; n <= HoldTicks::kCounters; ++n) EXPECT_EQ(ticks[n].Read(), 2) << n;
 }
 
 }  // namespace

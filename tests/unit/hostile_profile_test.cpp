@@ -27,16 +27,16 @@ class HostileProfileTest : public SettingsProfileFixture {
  protected:
   // SetProName's re-save, PostInitControl's load, then Config's load and save.
   void RunEntryPoints() {
-    { ProfileStore store; }
+    { ScopedStore store(ProfileName); }
     {
-      ProfileStore store;
-      LoadSettings(store);
+      ScopedStore store(ProfileName);
+      LoadSettings(store, Settings);
     }
     loaded_ = Settings;
     {
-      ProfileStore store;
-      LoadSettings(store);
-      SaveSettings(store);
+      ScopedStore store(ProfileName);
+      LoadSettings(store, Settings);
+      SaveSettings(store, Settings);
     }
   }
 
@@ -195,7 +195,7 @@ TEST_F(HostileProfileTest, HugeNumbersReadAsTheNearestLimit) {
       "<OEM3>" + Repeat("9", 100000) + "</OEM3><OEM4>70000</OEM4></Quenta_M2_Pendant></profile>";
   WriteProfile(original);
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM1", 0), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM2", 0), std::numeric_limits<std::int32_t>::min());
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM3", 0), std::numeric_limits<std::int32_t>::max());

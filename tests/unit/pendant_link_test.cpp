@@ -3,13 +3,10 @@
 #include <cctype>
 
 #include "device/pendant_link.h"
-#include "sim/scripted_host.h"
-#include "sim/virtual_hid.h"
-#include "tests/support/module_host.h"
+#include "sim/native_module.h"
 
 namespace quenta {
 namespace {
-
 
 constexpr std::uint8_t kEStopByte1 = 0x02;  // button bit 9
 constexpr std::uint8_t kJogXByte1 = 0x04;   // button bit 10
@@ -20,21 +17,25 @@ InputReport Report(std::uint8_t byte1, std::uint8_t byte2 = 0) { return InputRep
 class PendantLinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    InstallScriptedHost(host);
     host.SetCallHook([this](sim::HostCallKind kind, int) { ledReads += kind == sim::HostCallKind::GetLED; });
   }
-  void TearDown() override { ResetModuleState(); }
   std::string Take() { return sim::FormatCalls(host.TakeCalls()); }
+  // The host's start-up, which runs discovery.
+  bool FindPendant() {
+    module.Start("");
+    return Link().Connected();
+  }
+  PandrelWin& Link() { return *module.Link(); }
 
   void Remove(const std::string& path) {
     const auto record = DeviceInterfaceBroadcast(path);
-    link.OnDeviceChange(kDeviceRemoveComplete, record.data());
+    module.DeviceChange(kDeviceRemoveComplete, record.data());
   }
-  void Arrive() { link.OnDeviceChange(kDeviceArrival, nullptr); }
+  void Arrive() { module.DeviceChange(kDeviceArrival, nullptr); }
   // One poll of a pendant that reports once per poll period.
   void Poll(const InputReport& report) {
     hid.Send(pendant, report);
-    link.OnTimer();
+    module.Timer();
   }
   // From a fresh start to a jog of X started in step jog mode.
   void StartJoggingX() {
@@ -46,9 +47,9 @@ class PendantLinkTest : public ::testing::Test {
 
   sim::ScriptedHost host;
   int ledReads = 0;
-  VirtualHidSystem hid;
-  VirtualLinkWindow window;
-  PandrelWin link{hid, window};
+  sim::NativeModule module{host};
+  VirtualHidSystem& hid = module.Hid();
+  SiteRecord& window = module.Site();
   std::string pendant;
 };
 
@@ -58,9 +59,9 @@ TEST_F(PendantLinkTest, DiscoveryTakesTheFirstPendantRegistersAndStartsTheTimer)
   hid.AddPendant();
   hid.AddOtherDevice(0x04D8, 0x0001);
 
-  EXPECT_TRUE(link.FindPendant());
-  EXPECT_TRUE(link.Connected());
-  EXPECT_EQ(link.PendantPath(), pendant);
+  EXPECT_TRUE(FindPendant());
+  EXPECT_TRUE(Link().Connected());
+  EXPECT_EQ(Link().PendantPath(), pendant);
   EXPECT_EQ(hid.attributeQueries, 2);  // the search stopped at the match
   EXPECT_TRUE(window.registered);
   EXPECT_EQ(window.timerStarts, 1);
@@ -69,20 +70,20 @@ TEST_F(PendantLinkTest, DiscoveryTakesTheFirstPendantRegistersAndStartsTheTimer)
 
 TEST_F(PendantLinkTest, APendantPluggedInAfterStartUpIsFoundAtItsArrival) {
   hid.AddOtherDevice(0x046D, 0xC077);
-  EXPECT_FALSE(link.FindPendant());
+  EXPECT_FALSE(FindPendant());
   EXPECT_TRUE(window.registered);  // so that the arrival is heard of
   EXPECT_EQ(window.timerStarts, 1);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "nothing");
   EXPECT_EQ(ledReads, 0);
 
   Arrive();  // another device: still nothing to find
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(hid.openHandles, 0);
 
   pendant = hid.AddPendant().path;
   Arrive();
-  EXPECT_TRUE(link.Connected());
+  EXPECT_TRUE(Link().Connected());
   Poll(Report(kEStopByte1));
   EXPECT_EQ(Take(), "DoButton 1021");
   EXPECT_EQ(hid.written.size(), 1u);
@@ -90,24 +91,24 @@ TEST_F(PendantLinkTest, APendantPluggedInAfterStartUpIsFoundAtItsArrival) {
 
 TEST_F(PendantLinkTest, EachPollAsksTheLedsOnceAndWritesOneReport) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   host.SetLed(800, true);
   host.SetLed(805, true);
   hid.Send(pendant, Report(0), 5);
-  link.OnTimer();
+  module.Timer();
   ASSERT_EQ(hid.written.size(), 1u);
   EXPECT_EQ(ledReads, 3);
   // A jog rate of 0 (DRO 3 unset) is indicator class 11.
   EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x09, 0x0B, 0x00, 0x00}));
   host.SetLed(800, false);
   host.SetLed(804, true);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(hid.written.back(), (OutputReport{0x00, 0x0C, 0x0B, 0x00, 0x00}));
 }
 
 TEST_F(PendantLinkTest, UnplugStopsTheMachineOnceUnlessItIsAlreadyStopped) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   Poll(Report(0));
   host.TakeCalls();
   const int reads = ledReads;
@@ -116,9 +117,9 @@ TEST_F(PendantLinkTest, UnplugStopsTheMachineOnceUnlessItIsAlreadyStopped) {
   hid.Unplug(pendant);
   Remove(pendant);
   EXPECT_EQ(Take(), "DoButton 1021");
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(hid.openHandles, 0);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(ledReads, reads + 1);  // only the removal's own look at LED 800
   EXPECT_EQ(hid.written.size(), written);
   Remove(pendant);  // a repeated removal: the link is already down
@@ -131,35 +132,35 @@ TEST_F(PendantLinkTest, UnplugStopsTheMachineOnceUnlessItIsAlreadyStopped) {
   hid.Unplug(pendant);
   Remove(pendant);
   EXPECT_EQ(Take(), "nothing");
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
 }
 
 TEST_F(PendantLinkTest, RemovalMatchesThePathIgnoringCaseAndIgnoresOtherDevices) {
   pendant = hid.AddPendant().path;
   const std::string other = hid.AddOtherDevice(0x046D, 0xC077).path;
-  link.FindPendant();
+  FindPendant();
 
   Remove(other);
-  EXPECT_TRUE(link.Connected());
+  EXPECT_TRUE(Link().Connected());
   EXPECT_EQ(Take(), "nothing");
 
   std::string upper = pendant;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   Remove(upper);
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(Take(), "DoButton 1021");
 }
 
 TEST_F(PendantLinkTest, ReplugAtTheSamePathOrAnotherPortWorksAgain) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   hid.Unplug(pendant);
   Remove(pendant);
   host.TakeCalls();
 
   hid.Replug(pendant);
   Arrive();
-  EXPECT_TRUE(link.Connected());
+  EXPECT_TRUE(Link().Connected());
   EXPECT_EQ(hid.openHandles, 2);
   Poll(Report(kEStopByte1));
   EXPECT_EQ(Take(), "DoButton 1021");
@@ -169,7 +170,7 @@ TEST_F(PendantLinkTest, ReplugAtTheSamePathOrAnotherPortWorksAgain) {
   host.TakeCalls();
   pendant = hid.AddPendant().path;  // another USB port
   Arrive();
-  EXPECT_EQ(link.PendantPath(), pendant);
+  EXPECT_EQ(Link().PendantPath(), pendant);
   Poll(Report(0));
   Poll(Report(kEStopByte1));
   EXPECT_EQ(Take(), "DoButton 1021");
@@ -177,7 +178,7 @@ TEST_F(PendantLinkTest, ReplugAtTheSamePathOrAnotherPortWorksAgain) {
 
 TEST_F(PendantLinkTest, AForeignArrivalWhileThePendantIsAwayChangesNothing) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   host.SetLed(800, true);  // already in E-stop: the removal sends nothing
   Poll(Report(kEStopByte1 | 0x01));  // the Shift chord is held while the cable comes out
   hid.Unplug(pendant);
@@ -185,16 +186,16 @@ TEST_F(PendantLinkTest, AForeignArrivalWhileThePendantIsAwayChangesNothing) {
   EXPECT_EQ(Take(), "DoButton 1021");  // the chord itself, at its press
 
   Arrive();
-  link.OnTimer();
-  link.OnTimer();
-  EXPECT_FALSE(link.Connected());
+  module.Timer();
+  module.Timer();
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(Take(), "nothing");
   EXPECT_EQ(hid.openHandles, 0);
 }
 
 TEST_F(PendantLinkTest, AnArrivalActsOnTheReportsTheOldHandleHoldsBeforeReopening) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   StartJoggingX();
   // A pendant that reports on change: the release waits in the old handle's queue.
   hid.Send(pendant, Report(0));
@@ -202,89 +203,89 @@ TEST_F(PendantLinkTest, AnArrivalActsOnTheReportsTheOldHandleHoldsBeforeReopenin
   EXPECT_EQ(Take(), "DoButton 334");
   EXPECT_EQ(hid.openHandles, 2);
   EXPECT_TRUE(hid.written.size() == 3u);  // no output report at an arrival
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "nothing");
 }
 
 TEST_F(PendantLinkTest, AReopenThatFailsSearchesAgainOrLosesThePendant) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   hid.Unplug(pendant);  // gone without a notice
   const std::string moved = hid.AddPendant().path;
   Arrive();
-  EXPECT_EQ(link.PendantPath(), moved);
+  EXPECT_EQ(Link().PendantPath(), moved);
   EXPECT_EQ(Take(), "DoButton 1021");  // the old handle failed: it was a removal
 
   hid.failOpens = true;
   Arrive();
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(Take(), "DoButton 1021");
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "nothing");
 }
 
 TEST_F(PendantLinkTest, APendantThatVanishesWithoutNoticeIsHandledOnceAsARemoval) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   StartJoggingX();
   hid.Unplug(pendant);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "DoButton 1021");  // no jog code from a failed read
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
   EXPECT_EQ(hid.openHandles, 0);
-  link.OnTimer();
+  module.Timer();
   Remove(pendant);  // a notice that comes late changes nothing more
   EXPECT_EQ(Take(), "nothing");
 
   hid.Replug(pendant);
   Arrive();
-  EXPECT_TRUE(link.Connected());
+  EXPECT_TRUE(Link().Connected());
   host.SetLed(800, true);
   hid.Unplug(pendant);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "nothing");
-  EXPECT_FALSE(link.Connected());
+  EXPECT_FALSE(Link().Connected());
 }
 
 TEST_F(PendantLinkTest, EveryQueuedReportIsActedOnInOrderWithinOnePoll) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   Poll(Report(0, kJogStepByte2));
   Poll(Report(0));
   // A tap shorter than a poll: press and release both wait in the queue.
   hid.Send(pendant, Report(kJogXByte1));
   hid.Send(pendant, Report(0));
   hid.Send(pendant, Report(kEStopByte1), 3);
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "DoButton 205; DoButton 307; DoButton 334; DoButton 1021");
   EXPECT_EQ(hid.written.size(), 3u);
 }
 
 TEST_F(PendantLinkTest, APollTakesTheWholeBacklogAndAnOverflowLosesOnlyTheOldest) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   Poll(Report(0));
   const int reads = hid.reads;
   hid.Send(pendant, Report(0));            // completes the read the last poll left outstanding
   hid.Send(pendant, Report(kEStopByte1));  // pushed out by the 32 after it
   hid.Send(pendant, Report(0), kDriverQueueReports - 1);
   hid.Send(pendant, Report(kEStopByte1));  // the newest is kept
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "DoButton 1021");
   EXPECT_EQ(hid.reads - reads, kReportsPerPollMax);
 }
 
 TEST_F(PendantLinkTest, AStalledReadReusesThePreviousButtonsAndALateReportIsTakenWhole) {
   pendant = hid.AddPendant().path;
-  link.FindPendant();
+  FindPendant();
   Poll(Report(kEStopByte1));
   EXPECT_EQ(Take(), "DoButton 1021");
-  link.OnTimer();  // no report: still held, no edge
+  module.Timer();  // no report: still held, no edge
   EXPECT_EQ(Take(), "nothing");
   // The read left outstanding takes the next report whole, whatever comes after it.
   hid.Send(pendant, Report(0));
   hid.Send(pendant, Report(kEStopByte1));
-  link.OnTimer();
+  module.Timer();
   EXPECT_EQ(Take(), "DoButton 1021");
 }
 

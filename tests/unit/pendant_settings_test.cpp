@@ -5,7 +5,7 @@
 
 #include <stdexcept>
 
-#include "plugin/lifecycle.h"
+#include "plugin/module_core.h"
 #include "sim/counting_string_manager.h"
 #include "tests/support/profile_fixture.h"
 
@@ -15,17 +15,32 @@ namespace {
 const char* const kPendantKeys[] = {"Macro1", "Macro2", "Macro3",     "Macro4",     "OEM1",       "OEM2",     "OEM3",
                                     "OEM4",   "ScreenSel1", "ScreenSel2", "ScreenSel3", "Xreverse", "Yreverse", "Zreverse"};
 
-class PendantSettingsTest : public SettingsProfileFixture {
+// The module's start-up and Config, on a module without a pendant link.
+class PendantSettingsTest : public ProfileFixture {
  protected:
-  static void RunConfigWithoutChanges() { ConfigCore([] {}); }
+  void SetProName() { module_.SetProName(strings_.Make(profile_)); }
+  // The host names its profile before any Config.
+  template <typename F>
+  void ConfigCore(F&& dialog) {
+    if (!named_) SetProName();
+    named_ = true;
+    module_.Config([&](PendantSettings&) { dialog(); });
+  }
+  void RunConfigWithoutChanges() {
+    ConfigCore([] {});
+  }
+
+  sim::CountingStringManager strings_;
+  ModuleCore module_{"Quenta", nullptr, nullptr};
+  PendantSettings& Settings = module_.Settings();
+  bool named_ = false;
 };
 
 TEST_F(PendantSettingsTest, SetProNameCreatesAMissingProfileAndStartUpAddsNoSectionToIt) {
-  sim::CountingStringManager strings;
-  SetProNameCore(strings.Make(profile_), "Quenta.dll");
+  SetProName();
   ASSERT_TRUE(FileExists(profile_)) << "SetProName did not write the profile back";
   EXPECT_TRUE(Has("<profile"));
-  PostInitControlCore(nullptr);
+  module_.PostInitControl();
   EXPECT_EQ(Settings.ScreenSel1, 1);
   EXPECT_TRUE(Has("<profile"));
   EXPECT_FALSE(Has("Quenta")) << "start-up only reads the settings";
@@ -39,8 +54,8 @@ TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
   Settings.OEM4 = 9;
   Settings.Yreverse = true;
   {
-    ProfileStore store;
-    LoadSettings(store);
+    ScopedStore store(ProfileName);
+    LoadSettings(store, Settings);
   }
   EXPECT_EQ(Settings.BUTTON[0], 0);
   EXPECT_EQ(Settings.BUTTON[2], 0);
@@ -76,8 +91,8 @@ TEST_F(PendantSettingsTest, NumbersKeepTheirLow16BitsAndFlagsBecome0Or1) {
       "<Quenta_M2_Pendant><OEM1>65535</OEM1><Macro2>70000</Macro2><Macro4>-3</Macro4>"
       "<Xreverse>5</Xreverse><Yreverse>0</Yreverse></Quenta_M2_Pendant></profile>");
   {
-    ProfileStore store;
-    LoadSettings(store);
+    ScopedStore store(ProfileName);
+    LoadSettings(store, Settings);
   }
   EXPECT_EQ(Settings.BUTTON[0], 80);
   EXPECT_EQ(Settings.OEM1, -1);
@@ -104,7 +119,7 @@ TEST_F(PendantSettingsTest, TheUnusedThirdButtonSurvivesEveryConfig) {
 }
 
 TEST_F(PendantSettingsTest, ChangesInMemoryReachTheProfileAtTheEndOfConfig) {
-  ConfigCore([] {
+  ConfigCore([this] {
     Settings.BUTTON[1] = 36;
     Settings.OEM3 = -32768;
     Settings.ScreenSel1 = -1;

@@ -124,7 +124,7 @@ class ProfileSaveFaultsTest : public ProfileFixture {
   // One store that changes K from 1 to 2, over the Win32 layer on these calls.
   void Save(FaultySaveCalls& calls) {
     const std::unique_ptr<FileLayer> files = MakeWin32FileLayer(calls);
-    TestStore store(*files);
+    TestStore store(ProfileName, *files);
     store.SetInt("S", "K", 2);
   }
 
@@ -185,7 +185,7 @@ TEST_F(ProfileSaveFaultsTest, AFirstSaveThatFailsAnywhereLeavesTheNewProfileOrNo
       // and the next store puts it in place.
       if (clean[at] == Call::Move) {
         EXPECT_NE(TempText().find("<K>2</K>"), std::string::npos);
-        { ProfileStore next; }
+        { ScopedStore next(ProfileName); }
         EXPECT_EQ(KeyText("S", "K"), "2");
       }
     }
@@ -210,7 +210,7 @@ TEST_F(ProfileSaveFaultsTest, AProfileGoneFromItsNameIsRestoredFromTheTempNowOrA
         EXPECT_FALSE(FileExists(profile_));
         EXPECT_NE(TempText().find("<K>2</K>"), std::string::npos);
         EXPECT_NE(TempText().find("<Host>keep</Host>"), std::string::npos);
-        { ProfileStore next; }  // the next start, with the file system willing again
+        { ScopedStore next(ProfileName); }  // the next start, with the file system willing again
       }
       EXPECT_EQ(KeyText("S", "K"), "2");
       EXPECT_TRUE(Has("<Host>keep</Host>"));
@@ -254,7 +254,7 @@ TEST_F(ProfileSaveFaultsTest, AProfileHeldWithoutDeleteSharingIsWrittenInPlace) 
     if (cutShort) {
       EXPECT_FALSE(KeyText("S", "K"));
       EXPECT_NE(TempText().find("<K>2</K>"), std::string::npos);
-      { ProfileStore next; }
+      { ScopedStore next(ProfileName); }
     }
     CloseHandle(host);
     EXPECT_EQ(KeyText("S", "K"), "2");

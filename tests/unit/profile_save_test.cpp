@@ -17,12 +17,13 @@ class FlakyFiles : public FileLayer {
   Step failAt = Step::None;
   int replaces = 0;
   int removalsOfTheOnlyCopy = 0;  // a whole temp removed while no whole profile stood beside it
+  std::string profile;
 
   FileSnapshot Snapshot(const std::string& path) override { return SystemFileLayer().Snapshot(path); }
   bool ReadAll(const std::string& path, std::string& bytes) override { return SystemFileLayer().ReadAll(path, bytes); }
   bool IsReadOnly(const std::string& path) override { return SystemFileLayer().IsReadOnly(path); }
   bool Remove(const std::string& path) override {
-    if (IsTheOnlyCopy(path, ProfileName)) ++removalsOfTheOnlyCopy;
+    if (IsTheOnlyCopy(path, profile)) ++removalsOfTheOnlyCopy;
     return SystemFileLayer().Remove(path);
   }
   Created CreateDurably(const std::string& path, const std::string& bytes) override {
@@ -43,7 +44,7 @@ class ProfileSaveTest : public ProfileFixture {
     const bool existed = FileExists(profile_);
     const std::string before = existed ? SavedProfile() : std::string();
     {
-      TestStore store(files);
+      TestStore store(ProfileName, files);
       EXPECT_EQ(store.GetInt("S", "K", 11), firstRead);
       store.SetInt("S", "K", 5);
       EXPECT_EQ(store.GetInt("S", "K", 11), 5);  // still works in memory
@@ -52,6 +53,8 @@ class ProfileSaveTest : public ProfileFixture {
     EXPECT_EQ(existed ? SavedProfile() : std::string(), before);
     EXPECT_TRUE(Temps().empty());
   }
+
+  void SetUp() override { files_.profile = profile_; }
 
   FlakyFiles files_;
 };
@@ -113,11 +116,11 @@ TEST_F(ProfileSaveTest, LeftoverTempsGoOnceNoSaveCanBeWritingThemAndNeverComeBac
     WriteFile(temp, "<profile><S><K>9</K></S></profile>");
   WriteFile(underWay, "<profile><S>");
   for (const std::string& temp : {old, earlier}) MakeOlder(temp, std::chrono::minutes(11));
-  { ProfileStore store; }
+  { ScopedStore store(ProfileName); }
   ASSERT_EQ(Temps().size(), 1u);
   EXPECT_EQ(Temps()[0].path, underWay);
   std::filesystem::remove(profile_);
-  ProfileStore store;
+  ScopedStore store(ProfileName);
   EXPECT_EQ(store.GetInt("S", "K", 0), 0);
 }
 
@@ -134,7 +137,7 @@ TEST_F(ProfileSaveTest, AProfileMissingOrCutOffComesBackFromTheNewestWholeTempTh
       MakeOlder(temp, std::chrono::minutes(3 - save));  // the newest cut off
     }
     if (profile) WriteProfile(*profile);
-    { ProfileStore store; }
+    { ScopedStore store(ProfileName); }
     EXPECT_EQ(KeyText("S", "K"), comesBack);
     if (!comesBack) { EXPECT_EQ(SavedProfile(), *profile); }  // the host's own, half-written
     EXPECT_EQ(folder_.EntryCount(), comesBack ? 1 : 4);
@@ -147,7 +150,7 @@ TEST_F(ProfileSaveTest, ATempThatIsTheOnlyCopyIsKeptAndPutInPlaceAtTheNextStart)
   WriteProfile("<profile><Host>keep</Host><S><K>1</K></S></profile>");
   files_.failAt = FlakyFiles::Step::ReplaceAfterMovingTheTargetAway;
   {
-    TestStore store(files_);
+    TestStore store(ProfileName, files_);
     store.SetInt("S", "K", 2);
   }
   EXPECT_FALSE(FileExists(profile_));
@@ -157,7 +160,7 @@ TEST_F(ProfileSaveTest, ATempThatIsTheOnlyCopyIsKeptAndPutInPlaceAtTheNextStart)
 
   files_.failAt = FlakyFiles::Step::None;
   {
-    TestStore store(files_);
+    TestStore store(ProfileName, files_);
     EXPECT_EQ(store.GetInt("S", "K", 0), 2);
   }
   EXPECT_EQ(KeyText("S", "K"), "2");
@@ -171,7 +174,7 @@ TEST_F(ProfileSaveTest, AStrayTempThatCannotBeMovedIsNeitherRemovedNorWrittenOve
   WriteFile(TempPathFor(profile_, kGoneProcess, 1), lastCopy);
   files_.failAt = FlakyFiles::Step::Replace;
   {
-    TestStore store(files_);
+    TestStore store(ProfileName, files_);
     store.SetInt("S", "K", 4);
   }
   EXPECT_FALSE(FileExists(profile_));
@@ -182,7 +185,7 @@ TEST_F(ProfileSaveTest, AStrayTempThatCannotBeMovedIsNeitherRemovedNorWrittenOve
 TEST_F(ProfileSaveTest, AStrayTempCutOffWhileWrittenIsNoCopyAndMakesWayForAFreshProfile) {
   WriteFile(TempPathFor(profile_, kGoneProcess, 1), "<profile><S><K>3</K>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "K", 9), 9);
     store.SetInt("S", "K", 4);
   }
@@ -195,7 +198,7 @@ TEST_F(ProfileSaveTest, AProfileNameIsAFileNameNotAnAddress) {
     ProfileName = folder_.File(name);
     WriteFile(ProfileName, "<profile/>");
     {
-      ProfileStore store;
+      ScopedStore store(ProfileName);
       store.SetInt("S", "K", 5);
     }
     EXPECT_NE(ReadFile(folder_.File(name)).find("<K>5</K>"), std::string::npos) << name;
@@ -205,7 +208,7 @@ TEST_F(ProfileSaveTest, AProfileNameIsAFileNameNotAnAddress) {
 
 TEST_F(ProfileSaveTest, AStoreRewritesTheProfileEvenWithoutCalls) {
   WriteProfile("<profile><S><K>1</K></S></profile>");
-  { TestStore store(files_); }
+  { TestStore store(ProfileName, files_); }
   EXPECT_EQ(files_.replaces, 1);
   EXPECT_EQ(KeyText("S", "K"), "1");
 }
@@ -213,7 +216,7 @@ TEST_F(ProfileSaveTest, AStoreRewritesTheProfileEvenWithoutCalls) {
 TEST_F(ProfileSaveTest, WhatTheHostWroteMeanwhileIsKeptAlongWithTheStoresChanges) {
   WriteProfile("<profile><Host>old</Host><S><E/><F>1</F><R/></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "E", 3), 3);  // removes the empty key
     EXPECT_EQ(store.GetInt("S", "R", 3), 3);
     store.SetInt("S", "F", 2);
@@ -233,7 +236,7 @@ TEST_F(ProfileSaveTest, WhatTheHostWroteMeanwhileIsKeptAlongWithTheStoresChanges
 TEST_F(ProfileSaveTest, AProfileFirstUnreadableThenRepairedByTheHostGetsTheStoresChanges) {
   WriteProfile("<profile><S>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     store.SetInt("S", "K", 6);
     WriteProfile("<profile><Host/></profile>");
   }
@@ -244,7 +247,7 @@ TEST_F(ProfileSaveTest, AProfileFirstUnreadableThenRepairedByTheHostGetsTheStore
 TEST_F(ProfileSaveTest, AProfileTheHostLeftUnreadableMeanwhileIsNotOverwritten) {
   WriteProfile("<profile><S><K>1</K></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     store.SetInt("S", "K", 6);
     WriteProfile("<profile><S><K>1</K>");
   }
@@ -256,14 +259,14 @@ TEST_F(ProfileSaveTest, WithoutADocumentObjectReadsGiveDefaultsAndNothingIsWritt
   const auto noDocument = []() -> std::unique_ptr<XmlDocument> { return nullptr; };
   WriteProfile("<profile><S><K>1</K></S></profile>");
   {
-    TestStore store(files_, noDocument);
+    TestStore store(ProfileName, files_, noDocument);
     EXPECT_EQ(store.GetInt("S", "K", 4), 4);
     EXPECT_FALSE(store.SetInt("S", "K", 5));
     EXPECT_EQ(store.GetInt("S", "K", 4), 4);
   }
   EXPECT_EQ(SavedProfile(), "<profile><S><K>1</K></S></profile>");
   std::filesystem::remove(profile_);
-  { TestStore store(files_, noDocument); }
+  { TestStore store(ProfileName, files_, noDocument); }
   EXPECT_FALSE(FileExists(profile_));
 }
 

@@ -16,7 +16,7 @@ using ProfileStoreTest = ProfileFixture;
 TEST_F(ProfileStoreTest, WorksUnderTheHostsOwnRootAndKeepsItsName) {
   WriteProfile("<Mill><Host>1</Host></Mill>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "K", 9), 9);
     EXPECT_TRUE(store.SetInt("S", "K", 3));
     EXPECT_EQ(store.GetInt("S", "K", 9), 3);
@@ -30,7 +30,7 @@ TEST_F(ProfileStoreTest, WorksUnderTheHostsOwnRootAndKeepsItsName) {
 TEST_F(ProfileStoreTest, MissingSectionOrKeyGivesTheDefaultAndCreatesNothing) {
   WriteProfile("<profile><S><A>1</A></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("T", "A", 5), 5);
     EXPECT_EQ(store.GetInt("S", "B", -6), -6);
   }
@@ -44,7 +44,7 @@ TEST_F(ProfileStoreTest, ReadsTheLeadingIntegerAndLeavesTheTextAlone) {
       "<profile><S><a>42</a><b>-7</b><c>12abc</c><d>abc</d><e>\n  8\n</e><f>+3</f>"
       "<g>99999999999</g><h>-99999999999</h></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "a", 0), 42);
     EXPECT_EQ(store.GetInt("S", "b", 0), -7);
     EXPECT_EQ(store.GetInt("S", "c", 0), 12);
@@ -62,7 +62,7 @@ TEST_F(ProfileStoreTest, ReadsTheLeadingIntegerAndLeavesTheTextAlone) {
 TEST_F(ProfileStoreTest, AnEmptyKeyReadsAsTheDefaultAndIsGoneAfterTheSave) {
   WriteProfile("<profile><S><A/><B></B><C>1</C><D/></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "A", 4), 4);
     EXPECT_EQ(store.GetInt("S", "B", 5), 5);
     EXPECT_EQ(store.GetInt("S", "B", 6), 6);
@@ -76,7 +76,7 @@ TEST_F(ProfileStoreTest, AnEmptyKeyReadsAsTheDefaultAndIsGoneAfterTheSave) {
 TEST_F(ProfileStoreTest, AKeyOfBlanksOnlyIsEmptyWhileTheHostsOtherBlanksStay) {
   WriteProfile("<profile>\n  <Host> x </Host>\n  <S><A> </A><B>\t\r\n </B><C> 7 </C></S>\n</profile>\n");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     EXPECT_EQ(store.GetInt("S", "A", 4), 4);
     EXPECT_EQ(store.GetInt("S", "B", 5), 5);
     EXPECT_EQ(store.GetInt("S", "C", 0), 7);
@@ -90,7 +90,7 @@ TEST_F(ProfileStoreTest, AKeyOfBlanksOnlyIsEmptyWhileTheHostsOtherBlanksStay) {
 TEST_F(ProfileStoreTest, SetIntOnAnExistingKeyKeepsItsPlaceAndMakesNoTwin) {
   WriteProfile("<profile><S><A>1</A><B>2</B><C>3</C></S></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     store.SetInt("S", "B", -12);
     store.SetInt("S", "B", 7);
   }
@@ -104,7 +104,7 @@ TEST_F(ProfileStoreTest, SetIntOnAnExistingKeyKeepsItsPlaceAndMakesNoTwin) {
 TEST_F(ProfileStoreTest, NewSectionsAndKeysFollowInCallOrder) {
   WriteProfile("<profile><Host/></profile>");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     store.SetInt("S1", "k2", 1);
     store.SetInt("S2", "x", 2);
     store.SetInt("S1", "k1", 3);
@@ -118,7 +118,7 @@ TEST_F(ProfileStoreTest, NewSectionsAndKeysFollowInCallOrder) {
 }
 
 TEST_F(ProfileStoreTest, AMissingProfileIsCreatedEvenWithoutCalls) {
-  { ProfileStore store; }
+  { ScopedStore store(ProfileName); }
   ASSERT_TRUE(FileExists(profile_));
   EXPECT_TRUE(Has("<profile"));
   EXPECT_EQ(folder_.EntryCount(), 1);
@@ -127,7 +127,7 @@ TEST_F(ProfileStoreTest, AMissingProfileIsCreatedEvenWithoutCalls) {
 TEST_F(ProfileStoreTest, AnEmptyFileStartsAFreshProfile) {
   WriteProfile("");
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     store.SetInt("S", "K", 1);
   }
   EXPECT_EQ(KeyText("S", "K"), "1");
@@ -137,7 +137,7 @@ TEST_F(ProfileStoreTest, OnlyPlainNamesAreLookedUpOrWritten) {
   WriteProfile("<profile><S><K>1</K></S></profile>");
   const std::string before = SavedProfile();
   {
-    ProfileStore store;
+    ScopedStore store(ProfileName);
     for (const char* bad : {"", "a b", "S/K", "*", "1st", "S|K", "x:y"}) {
       EXPECT_FALSE(store.SetInt(bad, "K", 2)) << bad;
       EXPECT_FALSE(store.SetInt("S", bad, 2)) << bad;

@@ -23,9 +23,9 @@ TEST(InputReportDecoding, ButtonBitsComeFromBytesOneToThreeAndNothingElse) {
 }
 
 TEST(OutputReportEncoding, LedBitsAndTheIndicatorLowByte) {
-  EXPECT_EQ(EncodeOutputReport({true, false, true}, 0), (OutputReport{0, 0x09, 0, 0, 0}));
-  EXPECT_EQ(EncodeOutputReport({false, true, false}, 16), (OutputReport{0, 0x04, 0x10, 0, 0}));
-  EXPECT_EQ(EncodeOutputReport({true, true, true}, 0x1234), (OutputReport{0, 0x0D, 0x34, 0, 0}));
+  EXPECT_EQ(EncodeOutputReport({true, false, true, 0}), (OutputReport{0, 0x09, 0, 0, 0}));
+  EXPECT_EQ(EncodeOutputReport({false, true, false, 16}), (OutputReport{0, 0x04, 0x10, 0, 0}));
+  EXPECT_EQ(EncodeOutputReport({true, true, true, 0x1234}), (OutputReport{0, 0x0D, 0x34, 0, 0}));
 }
 
 }  // namespace

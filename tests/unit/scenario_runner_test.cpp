@@ -3,6 +3,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sstream>
+#include <utility>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -28,6 +29,7 @@ struct FakePlugin {
   std::string profilePath;
   bool configAvailable = true;
   int timerMessages = 0;  // delivered by the host's pump
+  AwakeState awake;
 };
 
 class FakeDriver : public PluginDriver {
@@ -54,6 +56,9 @@ class FakeDriver : public PluginDriver {
   void SetFailing(bool failing) override { plugin_.log.push_back(failing ? "fail on" : "fail off"); }
   void OtherArrives() override { plugin_.log.push_back("other-arrives"); }
   void OtherLeaves() override { plugin_.log.push_back("other-leaves"); }
+  void Suspend() override { plugin_.log.push_back("suspend"); }
+  void Resume(bool stale) override { plugin_.log.push_back(stale ? "resume stale" : "resume"); }
+  AwakeState TakeAwake() override { return std::exchange(plugin_.awake, AwakeState{plugin_.awake.held, false}); }
   void Poll() override {
     plugin_.log.push_back("poll");
     if (plugin_.onPoll.empty()) return;
@@ -146,10 +151,23 @@ TEST_F(ScenarioRunnerTest, AStallCountsPollCyclesAndSendingMoreThanTheQueueHolds
 
 TEST_F(ScenarioRunnerTest, RepeatCountsAndDeviceCommandsReachTheDriver) {
   EXPECT_TRUE(Run("pendant absent\nstart\npoll 3\ntick 2\nplug\nunplug\nunplug silent\nreplug\n"
-                  "other-arrives\nother-leaves\nstop\n"));
+                  "other-arrives\nother-leaves\nsuspend\npress 10\nresume\nsuspend\nresume stale\nstop\n"));
   EXPECT_THAT(plugin.log, ElementsAre("pendants 0", "start", "send 1", "poll", "send 1", "poll", "send 1", "poll",
                                       "tick", "tick", "plug", "unplug", "unplug silent", "replug", "other-arrives",
-                                      "other-leaves", "stop"));
+                                      "other-leaves", "suspend", "resume", "suspend", "resume stale", "stop"));
+}
+
+// Each expect-awake sees what the plug-in last asked for, and whether it
+// counted the pendant as the operator's presence since the one before.
+TEST_F(ScenarioRunnerTest, ExpectAwakeChecksTheLastRequestAndTheTouchesSinceThePreviousCheck) {
+  plugin.awake = {true, true};
+  EXPECT_TRUE(Run("start\nexpect-awake held touched\nexpect-awake held untouched\nexpect-awake held\n")) << output.str();
+  plugin.awake = {false, true};
+  EXPECT_FALSE(Run("start\nexpect-awake free untouched\n"));
+  EXPECT_THAT(output.str(), HasSubstr("t.scn:2: expected awake free untouched; got free touched"));
+  plugin.awake = {false, false};
+  EXPECT_FALSE(Run("start\nexpect-awake held\n"));
+  EXPECT_THAT(output.str(), HasSubstr("expected awake held; got free"));
 }
 
 TEST_F(ScenarioRunnerTest, APumpingHostDeliversATimerMessageInsideEachDoButton) {

@@ -32,21 +32,34 @@ HostView::HostView() {
   frameworkObject_[kWindowHandleSlot] = hwnd_;
 }
 
-HostView::~HostView() {
+HostView::~HostView() { Destroy(); }
+
+void HostView::Destroy() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+  hwnd_ = nullptr;
 }
 
 HWND HostView::PluginWindow() const { return hwnd_ == nullptr ? nullptr : GetDlgItem(hwnd_, 1); }
 
-bool HostView::SendTimer() const {
-  HWND plugin = PluginWindow();
+bool HostView::SendTimerTo(HWND plugin) {
   if (plugin == nullptr) return false;
   SendMessageA(plugin, WM_TIMER, 1, 0);
   return true;
 }
 
-bool HostView::SendDeviceChange(unsigned event, const std::string& path) const {
-  HWND plugin = PluginWindow();
+static BOOL CALLBACK CollectWindow(HWND window, LPARAM into) {
+  reinterpret_cast<std::vector<HWND>*>(into)->push_back(window);
+  return TRUE;
+}
+
+void HostView::BroadcastPower(WPARAM event) {
+  std::vector<HWND> windows;
+  EnumThreadWindows(GetCurrentThreadId(), &CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  for (HWND window : windows)
+    if (IsWindow(window)) SendMessageA(window, WM_POWERBROADCAST, event, 0);
+}
+
+bool HostView::SendDeviceChangeTo(HWND plugin, unsigned event, const std::string& path) {
   if (plugin == nullptr) return false;
   std::vector<unsigned char> record(offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name) + path.size() + 1, 0);
   auto* header = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_A*>(record.data());

@@ -22,11 +22,18 @@ class HostView {
   // The plug-in's child window (id 1), or null.
   HWND PluginWindow() const;
 
-  // One timer message of the plug-in's window; false without one.
-  bool SendTimer() const;
+  // One timer message of the plug-in's child window; false without one.
+  bool SendTimer() const { return SendTimerTo(PluginWindow()); }
+  // The host closes its view, and the plug-in's child with it.
+  void Destroy();
+
+  static bool SendTimerTo(HWND window);
   // WM_DEVICECHANGE (DBT_DEVICEARRIVAL, DBT_DEVICEREMOVECOMPLETE) with a
   // device-interface record naming `path`.
-  bool SendDeviceChange(unsigned event, const std::string& path) const;
+  static bool SendDeviceChangeTo(HWND window, unsigned event, const std::string& path);
+  // WM_POWERBROADCAST as Windows broadcasts it: to every top-level window of
+  // this thread (the plug-in's own among them).
+  static void BroadcastPower(WPARAM event);
 
  private:
   HWND hwnd_ = nullptr;

@@ -15,7 +15,7 @@ const GUID kHidClassGuid = {0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11,
 
 // What each watched slot held before: the functions the recorders pass the calls on to.
 enum Watched { kCreateFileA, kCloseHandle, kCancelIo, kCancelIoEx, kReadFile, kWriteFile, kGetOverlappedResult, kWaitForSingleObject, kSetTimer,
-               kRegisterDeviceNotificationA, kUnregisterDeviceNotification, kWatchedCount };
+               kRegisterDeviceNotificationA, kUnregisterDeviceNotification, kSetThreadExecutionState, kWatchedCount };
 void* originals[kWatchedCount] = {};
 
 template <typename F>
@@ -45,6 +45,7 @@ struct ImportRecorders {
     return file;
   }
   static BOOL WINAPI CloseHandle(HANDLE handle) {
+    if (watch != nullptr) watch->stale_.erase(handle);
     if (watch != nullptr && watch->opened_.erase(handle) != 0) watch->handleEvents_.push_back({false, handle, 0});
     return Real<decltype(&::CloseHandle)>(kCloseHandle)(handle);
   }
@@ -53,6 +54,7 @@ struct ImportRecorders {
     return Real<decltype(&::CancelIo)>(kCancelIo)(file);
   }
   static BOOL WINAPI CancelIoEx(HANDLE file, LPOVERLAPPED io) {
+    if (watch != nullptr && watch->Stale(file)) return TRUE;
     if (watch != nullptr) {
       if (io == nullptr) ++watch->wholeHandleCancels_;
       if (watch->beforeCancel_) std::exchange(watch->beforeCancel_, nullptr)();
@@ -60,6 +62,7 @@ struct ImportRecorders {
     return Real<decltype(&::CancelIoEx)>(kCancelIoEx)(file, io);
   }
   static BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
+    if (NeverEnds(file, io)) return FALSE;
     if (FailAsStuck(file)) return FALSE;
     const auto real = Real<decltype(&::ReadFile)>(kReadFile);
     const BOOL ok = real(file, buffer, size, done, io);
@@ -67,6 +70,7 @@ struct ImportRecorders {
     return ok;
   }
   static BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
+    if (NeverEnds(file, io)) return FALSE;
     if (FailAsStuck(file)) return FALSE;
     const auto real = Real<decltype(&::WriteFile)>(kWriteFile);
     const BOOL ok = real(file, buffer, size, done, io);
@@ -75,11 +79,31 @@ struct ImportRecorders {
   }
   // The real call still ends the I/O; a failing device's outcome is the failure.
   static BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED io, LPDWORD done, BOOL wait) {
+    if (watch != nullptr && watch->Stale(file)) {
+      SetLastError(ERROR_IO_INCOMPLETE);  // a wait for it would never end: the harness never waits
+      return FALSE;
+    }
     const auto real = Real<decltype(&::GetOverlappedResult)>(kGetOverlappedResult);
     const BOOL ok = real(file, io, done, wait);
     if (FailAsStuck(file)) return FALSE;
     if (!ok) AsRemovedDevice();
     return ok;
+  }
+  // A stale handle's I/O is left pending for good, its event reset as the system would.
+  static bool NeverEnds(HANDLE file, LPOVERLAPPED io) {
+    if (watch == nullptr || !watch->Stale(file)) return false;
+    if (io != nullptr && io->hEvent != nullptr) ResetEvent(io->hEvent);
+    SetLastError(ERROR_IO_PENDING);
+    return true;
+  }
+  static EXECUTION_STATE WINAPI SetThreadExecutionState(EXECUTION_STATE flags) {
+    if (watch != nullptr) {
+      if ((flags & ES_CONTINUOUS) != 0)
+        watch->keptAwake_ = (flags & ES_SYSTEM_REQUIRED) != 0;
+      else if ((flags & (ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED)) == (ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED))
+        watch->touched_ = true;
+    }
+    return Real<decltype(&::SetThreadExecutionState)>(kSetThreadExecutionState)(flags);
   }
   static bool FailAsStuck(HANDLE file) {
     if (watch == nullptr || !watch->Failing(file)) return false;
@@ -147,6 +171,8 @@ ImportWatch::ImportWatch(HMODULE module) : module_(module) {
        reinterpret_cast<void*>(&ImportRecorders::RegisterDeviceNotificationA)},
       {kUnregisterDeviceNotification, "user32.dll", "UnregisterDeviceNotification",
        reinterpret_cast<void*>(&ImportRecorders::UnregisterDeviceNotification)},
+      {kSetThreadExecutionState, "kernel32.dll", "SetThreadExecutionState",
+       reinterpret_cast<void*>(&ImportRecorders::SetThreadExecutionState)},
   };
   for (const Entry& entry : entries) {
     originals[entry.which] = PatchImport(entry.dll, entry.function, entry.recorder);
@@ -174,6 +200,15 @@ void ImportWatch::SetFailing(const std::string& path, bool failing) {
 bool ImportWatch::Failing(HANDLE file) const {
   const auto opened = opened_.find(file);
   return opened != opened_.end() && failing_.count(opened->second) != 0;
+}
+
+void ImportWatch::MakeOpenHandlesStale() {
+  for (const auto& [handle, path] : opened_) stale_.insert(handle);
+}
+
+HWND ImportWatch::TimerWindow() const {
+  if (timers_.empty() || !IsWindow(timers_.back().window)) return nullptr;
+  return timers_.back().window;
 }
 
 HWND ImportWatch::HidNotificationWindow() const {

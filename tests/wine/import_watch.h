@@ -15,6 +15,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quenta::wine {
@@ -57,6 +58,16 @@ class ImportWatch {
   int BadRegistrations() const { return badRegistrations_; }
 
   const std::vector<TimerCall>& Timers() const { return timers_; }
+  // The window of the plug-in's latest SetTimer while it exists, or null.
+  HWND TimerWindow() const;
+  // What the plug-in last asked of SetThreadExecutionState: whether its last
+  // continuous request keeps the system from idle sleep, and whether it reset
+  // the idle timers since the previous TakeTouched.
+  bool KeptAwake() const { return keptAwake_; }
+  bool TakeTouched() { return std::exchange(touched_, false); }
+  // The handles open now hang from now on, as after a wake that reset the
+  // device under them: reads never complete, writes never end, cancels do nothing.
+  void MakeOpenHandlesStale();
   // From now on the plug-in's reads and writes on handles it opened to this
   // path fail with ERROR_GEN_FAILURE (or work again).
   void SetFailing(const std::string& path, bool failing);
@@ -83,6 +94,7 @@ class ImportWatch {
 
   void* PatchImport(const char* dll, const char* function, void* recorder);
   bool Failing(HANDLE file) const;
+  bool Stale(HANDLE file) const { return stale_.count(file) != 0; }
 
   HMODULE module_;
   bool complete_ = true;
@@ -93,6 +105,9 @@ class ImportWatch {
   std::vector<WaitCall> waits_;
   std::map<HANDLE, std::string> opened_;  // the path each handle the plug-in opened names
   std::set<std::string> failing_;
+  std::set<HANDLE> stale_;
+  bool keptAwake_ = false;
+  bool touched_ = false;
   std::vector<HandleEvent> handleEvents_;
   int wholeHandleCancels_ = 0;
   std::function<void()> beforeCancel_;

@@ -97,6 +97,10 @@ void PipeDevice::SetFailing(bool failing) {
   }
 }
 
+void PipeDevice::ResetQueues() {
+  for (auto& instance : instances_) instance->DropQueue();
+}
+
 void PipeDevice::AddInstance() {
   // A device that never accepts a report has no buffer and is never read.
   const DWORD inBuffer = writes_ == Writes::Accepted ? kBufferSize : 0;
@@ -272,6 +276,10 @@ void PipeHidBus::Unplug(PipeDevice& device) {
 void PipeHidBus::Replug(PipeDevice& device) {
   device.Serve();
   Publish();
+}
+
+void PipeHidBus::ResetQueues() {
+  for (auto& device : devices_) device->ResetQueues();
 }
 
 void PipeHidBus::Pump() {

@@ -41,6 +41,8 @@ class PipeDevice {
   // handles held is lost, a read waiting on one of them is completed so that
   // it fails, and nothing sent reaches them until it works again.
   void SetFailing(bool failing);
+  // The computer woke: every handle's queue is empty.
+  void ResetQueues();
 
   // Takes note of connections, disconnections and reports written since the
   // last call. Never waits.
@@ -86,6 +88,8 @@ class PipeHidBus {
   PipeDevice& AddOther();
   void Unplug(PipeDevice& device);
   void Replug(PipeDevice& device);
+  // The computer woke: every device's queues are empty.
+  void ResetQueues();
   void Pump();
 
  private:

@@ -65,7 +65,7 @@ std::string WineDriver::Start(const std::string& profilePath) {
   dll_->InitControl(host_.HostBlock1(), host_.HostBlock2(), host_.HostBlock3(), view_.FrameworkObject());
   dll_->PostInitControl();
   bus_.Pump();
-  timerStarted_ = view_.PluginWindow() != nullptr && KillTimer(view_.PluginWindow(), kPluginPollTimer);
+  timerStarted_ = watch_.TimerWindow() != nullptr;
   return titleText;
 }
 
@@ -73,7 +73,7 @@ std::string WineDriver::Start(const std::string& profilePath) {
 // for them; the plug-in's own window is the one that must be.
 void WineDriver::Notify(unsigned event, const std::string& path) {
   const HWND registered = watch_.HidNotificationWindow();
-  if (registered != nullptr && registered == view_.PluginWindow()) view_.SendDeviceChange(event, path);
+  if (registered != nullptr && IsWindow(registered)) HostView::SendDeviceChangeTo(registered, event, path);
   bus_.Pump();
 }
 
@@ -100,16 +100,22 @@ bool WineDriver::Plug() {
     pendants_.push_back(&moved);
   else
     pendants_.front() = &moved;
+  ApplyFailing(moved);
   Notify(DBT_DEVICEARRIVAL, moved.Path());
   return true;
 }
 
+void WineDriver::ApplyFailing(PipeDevice& pendant) {
+  watch_.SetFailing(pendant.Path(), failing_);
+  pendant.SetFailing(failing_);
+}
+
 void WineDriver::SetFailing(bool failing) {
+  failing_ = failing;
   PipeDevice* pendant = FirstPendant();
   if (pendant == nullptr) return;
   bus_.Pump();
-  watch_.SetFailing(pendant->Path(), failing);
-  pendant->SetFailing(failing);
+  ApplyFailing(*pendant);
 }
 
 void WineDriver::Replug() {
@@ -117,6 +123,7 @@ void WineDriver::Replug() {
   if (pendant == nullptr) {
     pendants_.push_back(&bus_.AddPendant(pendantWrites_));
     pendant = pendants_.back();
+    ApplyFailing(*pendant);
   } else if (pendant->Present()) {
     return;
   } else {
@@ -143,8 +150,30 @@ void WineDriver::OtherLeaves() {
   Notify(DBT_DEVICEREMOVECOMPLETE, kUnservedOtherPath);
 }
 
+void WineDriver::Suspend() {
+  bus_.Pump();
+  HostView::BroadcastPower(PBT_APMSUSPEND);
+  bus_.Pump();
+}
+
+void WineDriver::Resume(bool staleHandles) {
+  bus_.Pump();
+  bus_.ResetQueues();
+  if (staleHandles) watch_.MakeOpenHandlesStale();
+  HostView::BroadcastPower(PBT_APMRESUMEAUTOMATIC);
+  bus_.Pump();
+}
+
+// Only the scenario runs the poll: the plug-in's own timer is stopped on the
+// window it runs on now (the child of the view, or its own once the view is gone).
 void WineDriver::DeliverTimer() {
-  if (started_ && timerStarted_) view_.SendTimer();
+  if (!started_ || !timerStarted_) return;
+  const HWND window = watch_.TimerWindow();
+  if (window != quietTimer_) {
+    KillTimer(window, kPluginPollTimer);
+    quietTimer_ = window;
+  }
+  HostView::SendTimerTo(window);
 }
 
 void WineDriver::Poll() {
@@ -178,6 +207,8 @@ std::vector<std::vector<std::uint8_t>> WineDriver::TakeWritten() {
   Collect();
   return std::exchange(written_, {});
 }
+
+sim::AwakeState WineDriver::TakeAwake() { return {watch_.KeptAwake(), watch_.TakeTouched()}; }
 
 std::optional<OutputReport> WineDriver::TakeLastReport() {
   const auto written = TakeWritten();

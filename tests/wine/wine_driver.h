@@ -1,9 +1,10 @@
 // The Wine runner's plug-in: the real DLL, loaded afresh for each scenario,
 // under a real HostView window, with pendants served as named pipes and its
 // Win32 boundary watched. The scenario drives time: the plug-in's own 25 ms
-// timer is stopped right after start-up, so that only `poll` (and the host's
-// pump) runs the cycle, as in the native runner. Device notifications reach
-// the plug-in only while it is registered for them.
+// timer is stopped on whichever window it runs, so that only `poll` (and the
+// host's pump) runs the cycle, as in the native runner. Device notifications
+// reach the plug-in only at the window registered for them; power notices go
+// to every top-level window of the thread, as Windows broadcasts them.
 #pragma once
 
 #include <memory>
@@ -34,11 +35,14 @@ class WineDriver : public sim::PluginDriver {
   void SetFailing(bool failing) override;
   void OtherArrives() override;
   void OtherLeaves() override;
+  void Suspend() override;
+  void Resume(bool staleHandles) override;
   void Poll() override;
   void Tick() override;
   sim::ConfigOutcome Config(bool ok, const std::vector<sim::DialogSetting>& settings) override;
   void Stop() override;
   std::optional<OutputReport> TakeLastReport() override;
+  sim::AwakeState TakeAwake() override;
 
   // For the harness tests: what the host sees beyond the scenario language.
   PluginDll& Dll() { return dll_; }
@@ -55,6 +59,8 @@ class WineDriver : public sim::PluginDriver {
  private:
   const std::vector<PipeDevice*>& EnsureDevices();
   PipeDevice* FirstPendant();
+  // The pendant's failing mode goes with it to every path it takes.
+  void ApplyFailing(PipeDevice& pendant);
   void Notify(unsigned event, const std::string& path);
   void Collect();
   void DeliverTimer();
@@ -76,6 +82,8 @@ class WineDriver : public sim::PluginDriver {
   PipeDevice::Writes pendantWrites_ = PipeDevice::Writes::Accepted;
   bool started_ = false;
   bool timerStarted_ = false;
+  bool failing_ = false;
+  HWND quietTimer_ = nullptr;  // the window whose real timer was stopped
   std::vector<std::vector<std::uint8_t>> written_;
 };
 
