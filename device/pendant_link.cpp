@@ -165,13 +165,12 @@ PandrelWin::Handles PandrelWin::Open(const std::string& path) {
   return handles;
 }
 
-// Freshly opened handles start the failing count and the traces afresh.
+// Freshly opened handles start the failing count afresh.
 void PandrelWin::Install(Handles handles) {
   reader_ = std::move(handles.reader);
   writer_ = std::move(handles.writer);
   if (!reader_) return;
   failingCycles_ = 0;
-  readFailureTold_ = false;
   openFailureTold_ = false;
 }
 
@@ -248,13 +247,14 @@ void PandrelWin::OnRemoval(const std::string& name) {
 // sleep). What was pressed before the gap cannot be completed by a press
 // after it, and the last report read is from before the gap: it is not
 // decoded again.
-void PandrelWin::CameBack() {
+void PandrelWin::CameBack(bool afterReopen) {
   control_.ForgetPendingPresses();
   afterGap_ = true;
   reportRead_ = false;
   takenBeforeGap_ = taken_.size();
   lostToFailures_ = false;
-  Tell("pendant found again at " + pendantPath_);
+  // A reopen of a pendant that keeps failing is told once it reads again.
+  if (!afterReopen) Tell("pendant found again at " + pendantPath_);
 }
 
 // The pendant is gone, notified or not. Reports already taken were its own
@@ -271,8 +271,10 @@ void PandrelWin::LoseThroughFailures() {
   Install({});
   lostToFailures_ = true;
   cyclesSinceLoss_ = 0;
-  Tell("pendant lost after " + std::to_string(kFailingCyclesToLoss) + " failing poll cycles; opening it again every " +
-       std::to_string(kReopenEveryCycles) + " cycles");
+  if (!lossTold_)
+    Tell("pendant lost after " + std::to_string(kFailingCyclesToLoss) + " failing poll cycles; opening it again every " +
+         std::to_string(kReopenEveryCycles) + " cycles");
+  lossTold_ = true;
   if (reportRead_) StopForLostPendant();
 }
 
@@ -285,7 +287,7 @@ bool PandrelWin::ReopenIfDue() {
   if (!lostToFailures_ || ++cyclesSinceLoss_ % kReopenEveryCycles != 0) return false;
   Install(Open(pendantPath_));
   if (!Connected() && !Discover()) return false;
-  CameBack();
+  CameBack(true);
   return true;
 }
 
@@ -321,6 +323,8 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
       result.failed = io == HidIo::Failed;
       if (io != HidIo::Done) break;
       failingCycles_ = 0;  // now, not when the turn ends: timer messages inside its calls come later
+      if (lossTold_) Tell("pendant reads again");
+      lossTold_ = readFailureTold_ = false;
     }
     // Taken from a replaced handle or from the driver, it was read from the pendant.
     if (!fromBeforeGap) {

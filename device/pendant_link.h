@@ -99,7 +99,7 @@ class PandrelWin {
   bool Discover();
   Handles Open(const std::string& path);
   void Install(Handles handles);
-  void CameBack();
+  void CameBack(bool afterReopen = false);
   void LoseDevice();
   void LoseThroughFailures();
   void StopForLostPendant();
@@ -140,8 +140,10 @@ class PandrelWin {
   bool lostToFailures_ = false;
   int cyclesSinceLoss_ = 0;
   bool keptAwake_ = false;
-  bool readFailureTold_ = false;  // since the pendant was last opened
-  bool openFailureTold_ = false;  // since it last opened
+  // What was told already: each is told again only once it was over.
+  bool readFailureTold_ = false;  // until a report is read
+  bool lossTold_ = false;         // lost through failures, until a report is read
+  bool openFailureTold_ = false;  // until an open succeeds
 };
 
 // The interface name a removal record carries, when it is a device-interface

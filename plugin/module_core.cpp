@@ -66,7 +66,7 @@ void ModuleCore::InitControl(void* block1, void* block2, void* block3, void* vie
 void ModuleCore::PostInitControl() {
   const LinkKeeper::Entry entry(links_);
   ProfileStore store(profileName_);
-  if (!store.FoundTheProfile())
+  if (!store.FoundTheProfile() && !profileName_.empty())
     Tell("the profile \"" + profileName_ + "\" was missing or unreadable: the settings start from their defaults");
   LoadFunctionKeySettings(store, settings_);
   if (PandrelWin* link = links_.Current()) link->FindPendant();

@@ -19,9 +19,13 @@ std::string NativeModule::Start(const std::string& profilePath) {
   core_.Callbacks() = ScriptedHost::Callbacks();
   const char* title = core_.SetProName(host_.MakeString(profilePath));
   const std::string titleText = title == nullptr ? "" : title;
+  InitControl();
+  return titleText;
+}
+
+void NativeModule::InitControl() {
   core_.InitControl(host_.HostBlock1(), host_.HostBlock2(), host_.HostBlock3(), hostView_);
   core_.PostInitControl();
-  return titleText;
 }
 
 template <typename F>

@@ -25,6 +25,8 @@ class NativeModule {
   // The host's start-up: the six Set... exports, SetProName with the profile
   // path (empty: no profile), InitControl, PostInitControl. Returns the title.
   std::string Start(const std::string& profilePath);
+  // InitControl and PostInitControl again: a new link, the old one retired.
+  void InitControl();
 
   // The current link's window messages; nothing before Start or after StopPlug.
   void Timer();

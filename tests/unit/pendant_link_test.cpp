@@ -289,6 +289,30 @@ TEST_F(PendantLinkTest, AStalledReadReusesThePreviousButtonsAndALateReportIsTake
   EXPECT_EQ(Take(), "DoButton 1021");
 }
 
+// Each link has its own silence. A host whose jog-mode switch stops the
+// plug-in and starts it again, or only starts it again: the old link's start
+// code never goes out, and the new link speaks.
+TEST_F(PendantLinkTest, EachLinkHasItsOwnSilence) {
+  pendant = hid.AddPendant().path;
+  FindPendant();
+  for (const bool stopFirst : {true, false}) {
+    Poll(Report(0, kJogStepByte2));
+    Poll(Report(0));
+    host.SetCallHook([this, stopFirst](sim::HostCallKind kind, int code) {
+      if (kind != sim::HostCallKind::DoButton || code != 205) return;
+      sim::NativeModule& plugin = module;  // the hook is gone once it is cleared
+      const bool stop = stopFirst;
+      host.SetCallHook(nullptr);
+      if (stop) plugin.Core().StopPlug();
+      plugin.InitControl();
+    });
+    Poll(Report(kJogXByte1));
+    EXPECT_EQ(Take(), "DoButton 205") << stopFirst;
+    Poll(Report(kJogXByte1 | kEStopByte1));
+    EXPECT_EQ(Take(), "DoButton 1021") << stopFirst;
+  }
+}
+
 TEST(BroadcastRecord, NameIsReadOnlyFromDeviceInterfaceRecordsWithinTheirSize) {
   EXPECT_EQ(BroadcastInterfaceName(nullptr), "");
   auto record = DeviceInterfaceBroadcast("\\\\?\\hid#x");

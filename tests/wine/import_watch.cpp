@@ -54,7 +54,7 @@ struct ImportRecorders {
     return Real<decltype(&::CancelIo)>(kCancelIo)(file);
   }
   static BOOL WINAPI CancelIoEx(HANDLE file, LPOVERLAPPED io) {
-    if (watch != nullptr && watch->Stale(file)) return TRUE;
+    if (watch != nullptr && (watch->Stale(file) || watch->ignoreCancels_)) return TRUE;
     if (watch != nullptr) {
       if (io == nullptr) ++watch->wholeHandleCancels_;
       if (watch->beforeCancel_) std::exchange(watch->beforeCancel_, nullptr)();
@@ -70,6 +70,7 @@ struct ImportRecorders {
     return ok;
   }
   static BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD done, LPOVERLAPPED io) {
+    if (watch != nullptr) ++watch->writeCalls_;
     if (NeverEnds(file, io)) return FALSE;
     if (FailAsStuck(file)) return FALSE;
     const auto real = Real<decltype(&::WriteFile)>(kWriteFile);

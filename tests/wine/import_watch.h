@@ -78,6 +78,10 @@ class ImportWatch {
   // Runs once, just before the plug-in's next cancel reaches the system: the
   // moment a report may complete the read being cancelled.
   void BeforeNextCancel(std::function<void()> action) { beforeCancel_ = std::move(action); }
+  // From now on cancels reach no I/O, as when CancelIoEx lets an operation run on to completion.
+  void IgnoreCancels(bool ignore) { ignoreCancels_ = ignore; }
+  // WriteFile calls of the plug-in so far.
+  int WriteCalls() const { return writeCalls_; }
   // Waits with a time-out on handles, in order; cleared by the caller at will.
   std::vector<WaitCall>& Waits() { return waits_; }
 
@@ -107,6 +111,8 @@ class ImportWatch {
   std::set<std::string> failing_;
   std::set<HANDLE> stale_;
   bool keptAwake_ = false;
+  bool ignoreCancels_ = false;
+  int writeCalls_ = 0;
   bool touched_ = false;
   std::vector<HandleEvent> handleEvents_;
   int wholeHandleCancels_ = 0;

@@ -210,6 +210,53 @@ TEST_F(WinePluginTest, AnArrivalTakesWhatTheOldHandleHoldsAndClosesItBeforeOpeni
   EXPECT_LT(firstClosed - events.begin(), readerOpened - events.begin());
 }
 
+// A write the device never takes, whose cancel does not end it either
+// (CancelIoEx lets some operations run on to completion): the poll waits a
+// bounded time and goes on, and while that write is the system's the next
+// output reports are dropped, not written over its buffer.
+TEST_F(WinePluginTest, AWriteThatNeverEndsHoldsUpNoPollAndTheNextReportsAreDropped) {
+  driver->SetPendantWrites(PipeDevice::Writes::NeverAccepted);
+  Start();
+  driver->Watch().IgnoreCancels(true);
+  driver->Watch().Waits().clear();
+  const int writes = driver->Watch().WriteCalls();
+  driver->Poll();
+  driver->Poll();
+  Poll(Pressed({kEStopBit}));
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  EXPECT_EQ(driver->Watch().WriteCalls() - writes, 1);
+  for (const WaitCall& wait : driver->Watch().Waits()) EXPECT_LE(wait.timeoutMs, 20u);
+  driver->Watch().IgnoreCancels(false);  // StopPlug's cancel ends it
+}
+
+// The host destroys its view, and the plug-in's child window with it: the
+// running jog ends at once, and the poll goes on under the plug-in's own
+// window, device notifications included. The jog button still held starts
+// nothing until it was let go.
+TEST_F(WinePluginTest, WhenTheHostDestroysItsViewTheJogEndsAndThePollGoesOn) {
+  Start();
+  Poll(Pressed({19}));
+  Poll(InputReport{});
+  Poll(Pressed({10}));
+  EXPECT_EQ(Calls(), DoButtons({205, 307}));
+  const HWND child = driver->View().PluginWindow();
+  driver->View().Destroy();
+  EXPECT_FALSE(IsWindow(child));
+  EXPECT_EQ(Calls(), DoButtons({334}));
+  const HWND own = driver->Watch().TimerWindow();
+  ASSERT_NE(own, nullptr);
+  EXPECT_EQ(GetParent(own), nullptr);
+  EXPECT_EQ(driver->Watch().HidNotificationWindow(), own);
+  Poll(Pressed({10}));
+  Poll(Pressed({10, kEStopBit}));
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+  Poll(InputReport{});
+  Poll(Pressed({10}));
+  EXPECT_EQ(Calls(), DoButtons({307}));
+  driver->Unplug(false);
+  EXPECT_EQ(Calls(), DoButtons({1021}));
+}
+
 // A host whose DoButton stops the plug-in (its own message loop closing it):
 // the running poll keeps its object, acts on no further report and writes
 // no output report.

@@ -66,6 +66,7 @@ std::string WineDriver::Start(const std::string& profilePath) {
   dll_->PostInitControl();
   bus_.Pump();
   timerStarted_ = watch_.TimerWindow() != nullptr;
+  QuietTimer();
   return titleText;
 }
 
@@ -166,14 +167,17 @@ void WineDriver::Resume(bool staleHandles) {
 
 // Only the scenario runs the poll: the plug-in's own timer is stopped on the
 // window it runs on now (the child of the view, or its own once the view is gone).
+void WineDriver::QuietTimer() {
+  const HWND window = watch_.TimerWindow();
+  if (window == nullptr || window == quietTimer_) return;
+  KillTimer(window, kPluginPollTimer);
+  quietTimer_ = window;
+}
+
 void WineDriver::DeliverTimer() {
   if (!started_ || !timerStarted_) return;
-  const HWND window = watch_.TimerWindow();
-  if (window != quietTimer_) {
-    KillTimer(window, kPluginPollTimer);
-    quietTimer_ = window;
-  }
-  HostView::SendTimerTo(window);
+  QuietTimer();
+  HostView::SendTimerTo(watch_.TimerWindow());
 }
 
 void WineDriver::Poll() {

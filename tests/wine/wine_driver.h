@@ -63,6 +63,7 @@ class WineDriver : public sim::PluginDriver {
   void ApplyFailing(PipeDevice& pendant);
   void Notify(unsigned event, const std::string& path);
   void Collect();
+  void QuietTimer();
   void DeliverTimer();
 
   // The host's UI thread is a COM apartment; the profile store relies on it.
