@@ -245,10 +245,12 @@ void PandrelWin::OnRemoval(const std::string& name) {
 
 // Back after a gap (a removal, a vanish, a loss through failures or the
 // sleep). What was pressed before the gap cannot be completed by a press
-// after it, and the last report read is from before the gap: it is not
-// decoded again.
+// after it: the presses under way are forgotten before the first report
+// read after the gap is acted on, so the reports from before it (the one
+// being acted on included) finish as they began. The last report read is
+// from before the gap: it is not decoded again.
 void PandrelWin::CameBack(bool afterReopen) {
-  control_.ForgetPendingPresses();
+  forgetBeforeNextReport_ = true;
   afterGap_ = true;
   reportRead_ = false;
   takenBeforeGap_ = taken_.size();
@@ -302,6 +304,13 @@ PandrelWin::Turn PandrelWin::ActOnReports(bool readDriver, unsigned firstWaitMs)
   Turn result;
   unsigned waitMs = firstWaitMs;
   while (turns_.Current(turn) && !stopped_ && !asleep_) {
+    if (forgetBeforeNextReport_ && takenBeforeGap_ == 0) {
+      // Everything from before the gap is done (a newer turn may take over meanwhile).
+      control_.FinishReport();
+      if (!turns_.Current(turn) || stopped_) break;
+      forgetBeforeNextReport_ = false;
+      control_.ForgetPendingPresses();
+    }
     InputReport report;
     bool fromBeforeGap = false;
     if (!taken_.empty()) {

@@ -135,6 +135,7 @@ class PandrelWin {
   bool silenced_ = false;
   bool asleep_ = false;
   bool afterGap_ = false;    // back after a gap, and no report read since
+  bool forgetBeforeNextReport_ = false;  // back after a gap: the presses from before it go first
   bool reportRead_ = false;  // since the pendant was last found
   int failingCycles_ = 0;    // since a report was last read or the pendant last opened
   bool lostToFailures_ = false;

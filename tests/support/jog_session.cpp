@@ -4,6 +4,7 @@
 #include <array>
 #include <sstream>
 
+#include "config/choice_lists.h"
 #include "config/pendant_settings.h"
 #include "device/pendant_link.h"
 #include "sim/native_module.h"
@@ -36,15 +37,6 @@ bool AxisReleased(std::uint32_t word, int axis) {
 }
 std::uint32_t Word(const InputReport& report) { return ButtonWord(report); }
 
-// OEM codes are sent as stored: a function key set to send a jog code or
-// 1021 makes the host's view of jogs and E-stops nobody's to judge, from
-// then on (see Judge::Unjudged).
-bool OemSendsJudgedCodes(const PendantSettings& settings) {
-  for (std::int16_t code : {settings.OEM1, settings.OEM2, settings.OEM3, settings.OEM4})
-    if (StartAxis(code) >= 0 || EndAxis(code) >= 0 || code == 1021) return true;
-  return false;
-}
-
 bool IsQuestion(HostCallKind kind) { return kind == HostCallKind::GetLED || kind == HostCallKind::GetDRO; }
 
 HostCallKind CallKind(int a) {
@@ -53,9 +45,24 @@ HostCallKind CallKind(int a) {
   return kKinds[static_cast<std::size_t>(a) % std::size(kKinds)];
 }
 
+constexpr int kFunctionKeys = 2;
+constexpr int kFirstFunctionKeyBit = 16;
+constexpr int kFailingCyclesToLoss = 8;
+
+// The DoButton code a function key sends for an OEM entry, or -1: no other
+// entry of the list sends a code the judge follows.
+int FunctionKeyOemCode(const PendantSettings& settings, int key) {
+  const int position = settings.BUTTON[key];
+  if (position < 0 || position >= kFunctionListSize) return -1;
+  const std::int32_t entry = EntryCode(FunctionList[position]);
+  const std::int16_t oem[] = {settings.OEM1, settings.OEM2, settings.OEM3, settings.OEM4};
+  return entry >= 813 && entry <= 816 ? oem[entry - 813] : -1;
+}
+
 // What the host was told and what the plug-in read, against the rules of
-// the header. It sees every host call as it is made, every report as a read
-// of the plug-in takes it, and every timer message as it begins.
+// the header. It sees every host call as it is made (LED 800 as it was
+// before the call), every report as a read of the plug-in takes it, and
+// every timer message as it begins.
 class Judge {
  public:
   Judge(const Faults& faults, const PendantSettings& settings) : faults_(faults), settings_(settings) {}
@@ -64,21 +71,18 @@ class Judge {
   Outcome stats;
 
   void OnCall(HostCallKind kind, int number) {
+    const bool doButton = kind == HostCallKind::DoButton;
+    if (doButton && (Deaf(number) || SentByFunctionKey(number))) return;
     if (stopping_) {
-      if ((kind == HostCallKind::DoButton && Deaf(number)) || Unjudged()) return;
-      const int axis = kind == HostCallKind::DoButton ? EndAxis(number) : -1;
+      const int axis = doButton ? EndAxis(number) : -1;
       if (axis < 0 || !everStarted_[static_cast<std::size_t>(axis)])
-        Breach(std::string(kind == HostCallKind::DoButton ? "DoButton " + std::to_string(number) : "a host call") +
-               " after StopPlug");
+        Breach(std::string(doButton ? "DoButton " + std::to_string(number) : "a host call") + " after StopPlug");
       else
         Ended(axis);
       return;
     }
-    if (kind != HostCallKind::DoButton || Deaf(number) || Unjudged()) return;
-    if (number == 1021) {
-      sent1021_ = true;
-      eStopDueAt_ = -1;
-    }
+    if (!doButton) return;
+    if (number == 1021) EStopCode();
     if (const int axis = StartAxis(number); axis >= 0) Started(axis, number);
     if (const int axis = EndAxis(number); axis >= 0) Ended(axis);
   }
@@ -87,6 +91,8 @@ class Judge {
     const std::uint32_t before = lastRead_;
     lastRead_ = word;
     readSinceFound_ = true;
+    downSinceRead_ = false;
+    failingCycles_ = 0;
     for (int axis = 0; axis < kAxes; ++axis) {
       long& at = releaseReadAt_[static_cast<std::size_t>(axis)];
       if (!AxisReleased(word, axis))
@@ -96,10 +102,17 @@ class Judge {
     }
     const bool eStopNow = Bit(word, kEStop) && !Bit(word, kShift);
     const bool eStopBefore = Bit(before, kEStop) && !Bit(before, kShift);
-    // A device change takes a whole backlog before acting on it: a report
-    // behind one whose host call pumps is acted on by that call's first timer message.
-    if (eStopNow && !eStopBefore && !led800_ && eStopDueAt_ < 0) eStopDueAt_ = batchRead_ ? timers_ + 1 : timers_;
-    if (Bit(word, kEStop)) eStopRead_ = true;
+    if (eStopNow && !eStopBefore) eStopHeld_ = true;
+    if (!eStopNow) {
+      eStopHeld_ = false;
+      eStopWaitedDueAt_ = -1;  // let go before the plug-in could act again
+    }
+    if (eStopHeld_ && !led800_ && eStopDueAt_ < 0) EStopDue(batchRead_);
+    // The chord that resets the stop, as the plug-in reads it: both buttons down.
+    if (Bit(word, kEStop) && Bit(word, kShift))
+      chordRead_ = true;
+    else if (!batchRead_)
+      chordRead_ = false;
     // The jog mode follows the press edges of bits 18, then 19, as the plug-in takes them.
     const bool rateEdge = Bit(word, 18) && !Bit(before, 18);
     const bool stepEdge = Bit(word, 19) && !Bit(before, 19);
@@ -112,64 +125,92 @@ class Judge {
       if (JogDown(word, bit) && !JogDown(beforeGapEdges_, bit)) ++pressesSinceGap_[static_cast<std::size_t>(b)];
       if (!JogDown(word, bit)) upSinceGap_ |= 1u << bit;
     }
+    // A function key acts at its release with Shift down, once per press with Shift.
+    for (int key = 0; key < kFunctionKeys; ++key) {
+      const int bit = kFirstFunctionKeyBit + key;
+      bool& latched = functionKeyLatched_[static_cast<std::size_t>(key)];
+      if (!latched && Bit(word, bit) && Bit(word, kShift)) {
+        latched = true;
+      } else if (latched && !Bit(word, bit) && Bit(word, kShift)) {
+        latched = false;
+        ++functionKeyOwed_[static_cast<std::size_t>(key)];
+      }
+    }
     beforeGapEdges_ = word;
     readThisStep_ |= word;
+    for (int bit = kFirstJogBit; bit < kFirstJogBit + kJogButtons; ++bit)
+      if (JogDown(word, bit)) jogsReadThisStep_ |= 1u << bit;
   }
 
-  void OnTimer() {
-    // A timer message inside a question waits for the handler that asked: no poll period of its own.
+  // connected: the link was up as this timer message began; failing: the
+  // pendant is present and its reads fail.
+  void OnTimer(bool connected, bool failing) {
+    if (callsInside_ > 0) ++stats.timersInsideCalls;
+    // A timer message inside a question waits for the handler that asked: no poll cycle of its own.
     if (questionsInside_ > 0) return;
     ++timers_;
-    if (callsInside_ > 0) ++stats.timersInsideCalls;
-    if (Unjudged()) return;
+    if (connected && failing) ++failingCycles_;
     for (int axis = 0; axis < kAxes; ++axis) {
       const long at = releaseReadAt_[static_cast<std::size_t>(axis)];
       if (jogging_[static_cast<std::size_t>(axis)] && at >= 0 && timers_ - at >= 2)
         Breach(std::string("axis ") + kAxisNames[axis] + " still jogging " + std::to_string(timers_ - at) +
                " timer messages after its release was read");
     }
-    if (eStopDueAt_ >= 0 && eStopDueAt_ < timers_ && led800Questions_ == 0 && !stopping_)
-      Breach("an E-stop press was read and no DoButton 1021 came before the next timer message");
+    const bool late = (eStopDueAt_ >= 0 && eStopDueAt_ < timers_) || (eStopWaitedDueAt_ >= 0 && eStopWaitedDueAt_ < timers_);
+    if (late && !stopping_) Breach("an E-stop held with LED 800 dark sent no DoButton 1021 before the next timer message");
   }
 
   // A device change may take a handle's whole backlog at once, before acting
-  // on it: until the step ends, the last report read need not be the one acted on.
-  void OnDeviceChange() { batchRead_ = true; }
+  // on it: until the step ends, the last report read need not be the one
+  // acted on. Any arrival opens the pendant afresh.
+  void OnDeviceChange(bool arrival) {
+    batchRead_ = true;
+    if (arrival) failingCycles_ = 0;
+  }
 
   // After every step the session takes, also inside host calls. A removal
   // is judged over the whole top-level step (or poll cycle) it happened in:
   // its 1021 may follow the reports the link still held, and the calls those
   // made.
   void Checkpoint(bool connected, bool present, bool failing, bool topLevel) {
-    if (connected_ && !connected) WentDown(Down{AnyJogging(), present && failing, readSinceFound_, led800_});
+    // LED 800 as the step began: the removal's own 1021 has toggled it since.
+    if (connected_ && !connected) WentDown(Down{AnyJogging(), present && failing, readSinceFound_, led800AtCheckpoint_});
+    led800AtCheckpoint_ = led800_;
     if (!connected_ && connected) CameBack();
     connected_ = connected;
+    if (!connected) failingCycles_ = 0;
+    if (connected && failingCycles_ >= kFailingCyclesToLoss && !stopping_)
+      Breach("the link was still up after " + std::to_string(failingCycles_) + " failing poll cycles");
     if (!topLevel) return;
-    readThisStep_ = 0;
-    if (stopping_ && AnyJogging() && !Unjudged()) Breach("a jog still ran when StopPlug had returned");
-    batchRead_ = false;
-    if (down_ && !stopping_ && !Unjudged()) JudgeRemoval(*down_);
+    if (stopping_ && AnyJogging()) Breach("a jog still ran when StopPlug had returned");
+    if (down_ && !stopping_) JudgeRemoval(*down_);
     down_.reset();
-    sent1021_ = false;
-    eStopRead_ = false;
+    readThisStep_ = 0;
+    jogsReadThisStep_ = 0;
+    owedAfterRemoval_ = 0;
+    modesAtRemoval_ = 0;
+    functionKeyOwed_.fill(0);
+    batchRead_ = false;
+    chordReset_ = false;
+    functionKeyStop_ = false;
+    led800SetByHost_ = false;
+    led800ChangedInItsQuestion_ = false;
   }
 
-  // The link stayed up through a silent vanish and the arrival that found
-  // the pendant again: a removal and a gap all the same.
+  // The link stayed up, as far as any step could see, through the pendant's
+  // leaving and the arrival that found it again: a removal and a gap all the same.
   void VanishedAndBack() {
-    WentDown(Down{AnyJogging(), false, readSinceFound_, led800_});
+    WentDown(Down{AnyJogging(), false, readSinceFound_, led800AtCheckpoint_});
     CameBack();
   }
 
-  void EnterCall(HostCallKind kind, int number) {
+  void EnterCall(HostCallKind kind) {
     ++callsInside_;
     if (IsQuestion(kind)) ++questionsInside_;
-    if (kind == HostCallKind::GetLED && number == 800) ++led800Questions_;
   }
-  void LeaveCall(HostCallKind kind, int number) {
+  void LeaveCall(HostCallKind kind) {
     --callsInside_;
     if (IsQuestion(kind)) --questionsInside_;
-    if (kind == HostCallKind::GetLED && number == 800) --led800Questions_;
   }
 
   void OnStop() {
@@ -178,23 +219,68 @@ class Judge {
     if (AnyJogging()) ++stats.stopsWhileJogging;
   }
 
-  void SetLed(int led, bool lit) {
-    if (led != 800) return;
-    if (down_ && lit != led800_) down_->led800Changed = true;
+  // LED 800 as the host holds it. byHost: the session set it (the host's own
+  // reset or stop), not a 1021 of the plug-in.
+  void SetLed800(bool lit, bool byHost) {
+    if (byHost && lit != led800_) led800SetByHost_ = true;
+    const bool darkened = led800_ && !lit;
     led800_ = lit;
+    // A held E-stop waited for LED 800: the next timer message acts on it,
+    // while the link is up and has read since it was found, unless a report
+    // that lets it go comes first.
+    if (darkened && eStopHeld_ && connected_ && readSinceFound_ && eStopWaitedDueAt_ < 0)
+      eStopWaitedDueAt_ = timers_ + 1;
+    if (lit) eStopWaitedDueAt_ = -1;  // lit again before the plug-in could look
   }
+  // The host changed LED 800 inside its own GetLED(800): the answer is of
+  // the moment the plug-in asked, so the 1021 it acts on next is nobody's to judge.
+  void Led800ChangedInItsQuestion() { led800ChangedInItsQuestion_ = true; }
   void Connected(bool connected) { connected_ = connected; }
   bool AnyJogging() const { return std::find(jogging_.begin(), jogging_.end(), true) != jogging_.end(); }
 
  private:
-  // Once an OEM code has been a judged one, the host's view is unknown for good.
-  bool Unjudged() {
-    unjudged_ = unjudged_ || OemSendsJudgedCodes(settings_);
-    return unjudged_;
-  }
+  struct Down {
+    bool jogging;
+    bool throughFailures;
+    bool readSinceFound;
+    bool led800;
+  };
 
   bool Deaf(int code) const {
     return std::find(faults_.deafTo.begin(), faults_.deafTo.end(), code) != faults_.deafTo.end();
+  }
+
+  // A function key set to an OEM code that is a jog or E-stop code sends it
+  // as the operator chose: the one call each release of the key owes is
+  // nobody's to judge, and nothing else is excused.
+  bool SentByFunctionKey(int code) {
+    for (int key = 0; key < kFunctionKeys; ++key) {
+      int& owed = functionKeyOwed_[static_cast<std::size_t>(key)];
+      if (owed == 0 || FunctionKeyOemCode(settings_, key) != code) continue;
+      --owed;
+      if (code == 1021) functionKeyStop_ = true;
+      return true;
+    }
+    return false;
+  }
+
+  // Due before the timer message after the next one when a device change
+  // took a backlog (the report is acted on by the first timer message inside
+  // a call that pumps), else before the next.
+  void EStopDue(bool late) { eStopDueAt_ = late ? timers_ + 1 : timers_; }
+
+  // 1021 toggles the host's E-stop. While LED 800 is lit it takes the
+  // machine out of it: only the chord may do that, read with both buttons down.
+  void EStopCode() {
+    if (led800_) {
+      if (!chordRead_ && !led800ChangedInItsQuestion_)
+        Breach("DoButton 1021 switched LED 800 off without the Shift+E-stop chord read");
+      led800ChangedInItsQuestion_ = false;
+      chordRead_ = false;
+      chordReset_ = true;
+    }
+    eStopDueAt_ = eStopWaitedDueAt_ = -1;
+    eStopHeld_ = false;
   }
 
   void Ended(int axis) {
@@ -205,15 +291,19 @@ class Judge {
   void Started(int axis, int code) {
     ++stats.jogStarts;
     const int button = StartButton(code);
-    if (!batchRead_ && ButtonLetGo(lastRead_, kFirstJogBit + button))
+    const int bit = kFirstJogBit + button;
+    if (!batchRead_ && ButtonLetGo(lastRead_, bit))
       Breach("start code " + std::to_string(code) + " of axis " + kAxisNames[axis] +
              " after the last report read let its button go");
+    // After a removal the rules owe only what the reports read before it
+    // still make: the calling handler's remaining calls and the rest of the
+    // report, all within the step of the removal.
+    if (downSinceRead_ && !Bit(owedAfterRemoval_, bit))
+      Breach("start code " + std::to_string(code) + " after a removal, from no report read before it");
     const std::size_t a = static_cast<std::size_t>(axis);
     const int presses = std::max(pressesSinceGap_[2 * a], pressesSinceGap_[2 * a + 1]);
-    // A start under way when the link went, from a press read before the gap
-    // and not let go since, goes on as begun.
-    const int bit = kFirstJogBit + button;
-    const bool begunBeforeGap = JogDown(heldAtGap_, bit) && !Bit(upSinceGap_, bit);
+    // A start under way when the link went, in the step of the gap, goes on as begun.
+    const bool begunBeforeGap = Bit(owedAfterRemoval_, bit) && !Bit(upSinceGap_, bit);
     // The jog mode, like the buttons, is known only for the report acted on:
     // not while a backlog a device change took is being worked through.
     if (!batchRead_ && afterGap_ && !stepMode_ && !modeInPlaySinceGap_ && presses < 2 && !begunBeforeGap)
@@ -230,49 +320,45 @@ class Judge {
     return reversed[index / 2] ? index ^ 1 : index;
   }
 
-  struct Down {
-    bool jogging;
-    bool throughFailures;
-    bool readSinceFound;
-    bool led800;
-    // LED 800 changed after the link went down, in the same step: the
-    // plug-in may have asked before or after, so neither rule can tell.
-    bool led800Changed = false;
-  };
-
-  // Several removals in one step are judged as one: a 1021 is due if any
-  // came while an axis jogged and LED 800 was dark, allowed if any came while it was dark.
+  // Several removals in one step are judged as one: a stop is due if any
+  // came with LED 800 dark after the pendant had sent something.
   void WentDown(const Down& down) {
-    if (!down_) {
+    if (down_) {
+      down_->jogging = down_->jogging || down.jogging;
+      down_->throughFailures = down_->throughFailures && down.throughFailures;
+      down_->readSinceFound = down_->readSinceFound || down.readSinceFound;
+      down_->led800 = down_->led800 && down.led800;
+    } else {
       down_ = down;
-      return;
     }
-    down_->jogging = down_->jogging || down.jogging;
-    down_->throughFailures = down_->throughFailures && down.throughFailures;
-    down_->readSinceFound = down_->readSinceFound || down.readSinceFound;
-    down_->led800 = down_->led800 && down.led800;
-    down_->led800Changed = down_->led800Changed || down.led800Changed;
+    downSinceRead_ = true;
+    owedAfterRemoval_ |= jogsReadThisStep_;
+    modesAtRemoval_ |= readThisStep_ & (1u << 18 | 1u << 19);
   }
 
-  // A pendant lost through failures, and not read since it was found, has sent nothing to stop for.
+  // A removal with LED 800 dark is a stop the operator asked for: LED 800 is
+  // lit when the step is over. A pendant lost through failures, and not read
+  // since it was found, has sent nothing to stop for. Named exceptions: the
+  // host set LED 800 itself in that step (the plug-in may have asked before
+  // or after), the chord reset the stop in it, a function key sent 1021 in it.
   void JudgeRemoval(const Down& down) {
     if (down.jogging && !down.led800) ++stats.removalsWhileJogging;
-    if (down.led800Changed) return;
-    if (down.jogging && !down.led800 && !sent1021_ && (!down.throughFailures || down.readSinceFound))
-      Breach("a removal while an axis jogged sent no DoButton 1021");
-    if (down.led800 && sent1021_ && !eStopRead_) Breach("a removal sent DoButton 1021 while LED 800 was lit");
+    if (led800SetByHost_ || chordReset_ || functionKeyStop_) return;
+    if (!down.led800 && !led800_ && (!down.throughFailures || down.readSinceFound))
+      Breach(std::string("a removal with LED 800 dark left it dark") + (down.jogging ? " while an axis jogged" : ""));
   }
 
-  // Back after a gap: presses are counted afresh, a button held across the gap included.
+  // Back after a gap: presses are counted afresh, a button held across the
+  // gap included; a function key pressed before it completes nothing.
   void CameBack() {
     afterGap_ = true;
     readSinceFound_ = false;
     pressesSinceGap_.fill(0);
-    // After a device change took a backlog, any report of it may be the one being acted on.
-    heldAtGap_ = batchRead_ ? readThisStep_ : beforeGapEdges_;
-    modeInPlaySinceGap_ = Bit(heldAtGap_, 18) || Bit(heldAtGap_, 19);
+    modeInPlaySinceGap_ = Bit(modesAtRemoval_ | beforeGapEdges_, 18) || Bit(modesAtRemoval_ | beforeGapEdges_, 19);
     upSinceGap_ = 0;
     beforeGapEdges_ = 0;
+    functionKeyLatched_.fill(false);
+    failingCycles_ = 0;
   }
 
   void Breach(const std::string& what) {
@@ -289,26 +375,36 @@ class Judge {
   long timers_ = 0;
   std::uint32_t lastRead_ = 0;
   std::uint32_t beforeGapEdges_ = 0;
-  std::uint32_t heldAtGap_ = 0;   // the last report read before the gap
-  std::uint32_t upSinceGap_ = 0;  // jog bits seen up in a report read since
-  std::uint32_t readThisStep_ = 0;  // every bit down in a report read in this top-level step
+  std::uint32_t upSinceGap_ = 0;        // jog bits seen up in a report read since
+  std::uint32_t readThisStep_ = 0;      // every bit down in a report read in this top-level step
+  std::uint32_t jogsReadThisStep_ = 0;  // jog buttons down, as the jog handlers see them, in those reports
+  std::uint32_t owedAfterRemoval_ = 0;  // the same, as the link went down in this step
+  std::uint32_t modesAtRemoval_ = 0;    // jog-mode buttons down in reports read in this step, as it went down
   std::array<int, kJogButtons> pressesSinceGap_{};
-  long eStopDueAt_ = -1;
+  std::array<bool, kFunctionKeys> functionKeyLatched_{};
+  std::array<int, kFunctionKeys> functionKeyOwed_{};  // releases read in this step, each owed one call
+  long eStopDueAt_ = -1;        // a press read while LED 800 was dark
+  long eStopWaitedDueAt_ = -1;  // LED 800 went dark while a refused press was held
+  int failingCycles_ = 0;  // timer messages with a failing read since a report was read or the pendant found
+  bool eStopHeld_ = false;  // pressed without Shift, not let go since
+  bool chordRead_ = false;  // Shift and E-stop both down in the reports read, not yet spent by a reset
   bool led800_ = false;
+  bool led800AtCheckpoint_ = false;
   bool connected_ = false;
   bool readSinceFound_ = false;
-  std::optional<Down> down_;  // the link went down in this top-level step
-  bool sent1021_ = false;   // in this top-level step
-  bool eStopRead_ = false;  // bit 9 down in a report read in this top-level step
+  bool downSinceRead_ = false;  // the link went down and no report was read since
+  std::optional<Down> down_;    // the link went down in this top-level step
+  bool chordReset_ = false;     // in this top-level step
+  bool functionKeyStop_ = false;
+  bool led800SetByHost_ = false;
+  bool led800ChangedInItsQuestion_ = false;
   bool stopping_ = false;
-  bool unjudged_ = false;
   bool afterGap_ = false;
   bool modeInPlaySinceGap_ = false;
   bool stepMode_ = false;
   bool batchRead_ = false;
   int callsInside_ = 0;
   int questionsInside_ = 0;
-  int led800Questions_ = 0;
 };
 
 // The Settings field an Action of kind Setting changes, by its `a`.
@@ -403,7 +499,7 @@ class Session {
       case Kind::UnplugSilent:
         if (!Present()) break;
         hid_.Unplug(path_);
-        vanishedUnnoticed_ = action.kind == Kind::UnplugSilent && Connected();
+        leftWhileUp_ = Connected();
         if (action.kind == Kind::Unplug) Deliver(kDeviceRemoveComplete, DeviceInterfaceBroadcast(path_));
         break;
       case Kind::Replug:
@@ -414,6 +510,7 @@ class Session {
       case Kind::Plug:
         if (Present()) break;
         path_ = hid_.AddPendant().path;
+        hid_.SetFailing(path_, failing_);  // failing is the pendant's mode, on any path
         Deliver(kDeviceArrival, {});
         break;
       case Kind::OtherArrives:
@@ -429,13 +526,10 @@ class Session {
         Deliver(action.a != 0 ? kDeviceRemoveComplete : kDeviceArrival, record);
         break;
       }
-      case Kind::Led: {
-        const bool lit = action.b != 0;
-        const bool dark = std::find(faults_.darkFor.begin(), faults_.darkFor.end(), action.a) != faults_.darkFor.end();
-        host_.SetLed(action.a, lit && !dark);
-        judge_.SetLed(action.a, lit);
+      case Kind::Led:
+        SetLed(action.a, action.b != 0, true);
+        if (action.a == 800 && led800Question_ > 0) judge_.Led800ChangedInItsQuestion();
         break;
-      }
       case Kind::Dro: host_.SetDro(action.a, action.b); break;
       case Kind::Setting: ChangeSetting(module_.Core().Settings(), action.a, action.b); break;
       case Kind::Fail:
@@ -451,6 +545,15 @@ class Session {
     Checkpoint();
   }
 
+  // byHost: the session's own change, not the host's answer to a 1021.
+  void SetLed(int led, bool lit, bool byHost) {
+    const bool dark = std::find(faults_.darkFor.begin(), faults_.darkFor.end(), led) != faults_.darkFor.end();
+    host_.SetLed(led, lit && !dark);
+    if (led != 800) return;
+    led800_ = lit;
+    judge_.SetLed800(lit, byHost);
+  }
+
   void SetWord(std::uint32_t word) {
     for (int b = 0; b < 4; ++b) report_[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(word >> (8 * b));
     if (rate_ == 0) hid_.Send(path_, report_);
@@ -461,38 +564,44 @@ class Session {
       --stalls_;
     else if (rate_ > 0)
       hid_.Send(path_, report_, rate_);
-    judge_.OnTimer();
+    judge_.OnTimer(Connected(), failing_ && Present());
     module_.Timer();
     Checkpoint();
   }
 
   void Deliver(unsigned event, const std::vector<std::uint8_t>& record) {
-    judge_.OnDeviceChange();
+    judge_.OnDeviceChange(event == kDeviceArrival);
     module_.DeviceChange(event, record.empty() ? nullptr : record.data());
-    if (event == kDeviceArrival && vanishedUnnoticed_ && Connected() && Present()) {
-      vanishedUnnoticed_ = false;
+    if (event == kDeviceArrival && leftWhileUp_ && Connected() && Present()) {
+      leftWhileUp_ = false;
       judge_.VanishedAndBack();
     }
     Checkpoint();
   }
 
   void Checkpoint() {
-    if (!Connected()) vanishedUnnoticed_ = false;
+    if (!Connected()) leftWhileUp_ = false;
     judge_.Checkpoint(Connected(), Present(), failing_, depth_ == 0);
   }
 
   // The host's own message loop inside a call: the actions that wait for it run now.
+  // As a real host does, 1021 toggles its E-stop, and LED 800 with it.
   void OnHostCall(HostCallKind kind, int number) {
     judge_.OnCall(kind, number);
+    const bool deaf = std::find(faults_.deafTo.begin(), faults_.deafTo.end(), number) != faults_.deafTo.end();
+    if (kind == HostCallKind::DoButton && number == 1021 && !deaf) SetLed(800, !led800_, false);
     if (!inside_ || inside_->kind != kind) return;
     const Waiting block = *inside_;
     inside_.reset();
-    judge_.EnterCall(kind, number);
+    judge_.EnterCall(kind);
+    const bool led800Question = kind == HostCallKind::GetLED && number == 800;
+    led800Question_ += led800Question;
     ++depth_;
     Checkpoint();  // what the plug-in did before this call, seen before the host's loop changes anything
     for (std::size_t i = block.first; i < block.first + block.count && !judge_.breach; ++i) Execute(actions_[i]);
     --depth_;
-    judge_.LeaveCall(kind, number);
+    led800Question_ -= led800Question;
+    judge_.LeaveCall(kind);
   }
 
   const std::vector<Action>& actions_;
@@ -505,9 +614,13 @@ class Session {
   int rate_;
   int stalls_ = 0;
   bool failing_ = false;
-  bool vanishedUnnoticed_ = false;  // gone without notice while the link was up
+  bool led800_ = false;  // as the host holds it
+  // Gone while the link was up, and the link not seen down since: a removal
+  // without notice, or one whose notice waited for a question to the host.
+  bool leftWhileUp_ = false;
   std::optional<Waiting> inside_;
   int depth_ = 0;  // inside a host call's own message loop
+  int led800Question_ = 0;  // inside the host's GetLED(800)
   const int badFreesBefore_ = host_.Strings().badFrees;
   std::size_t step_ = 0;
   Judge judge_;

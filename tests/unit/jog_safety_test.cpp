@@ -37,7 +37,9 @@ std::vector<Action> RandomSession(std::uint32_t seed) {
   const int length = pick(20, 160);
   for (int i = 0; i < length; ++i) {
     const int roll = pick(0, 999);
-    if (roll < 270)
+    if (roll < 20)  // the host's own reset: 1021 toggles LED 800, so stops would pile up
+      actions.push_back({Kind::Led, 800, 0});
+    else if (roll < 270)
       actions.push_back({Kind::Press, RandomBit(random)});
     else if (roll < 460)
       actions.push_back({Kind::Release, RandomBit(random)});
@@ -139,15 +141,20 @@ TEST(JogSafetyTest, TheJudgeCatchesEveryBrokenRule) {
        with({{Kind::Press, 20}, {Kind::Inside, 2, 2}, {Kind::Release, 10}, {Kind::Poll, 3}, {Kind::Poll, 1}}),
        {{334}, {}, {}}, 1, "axis X still jogging"},
       {"a lost 1021 at an unplug", with({{Kind::Unplug}}), {{1021}, {}, {}}, 1,
-       "a removal while an axis jogged sent no DoButton 1021"},
+       "a removal with LED 800 dark left it dark while an axis jogged"},
       {"a lost 1021 at a silent unplug", with({{Kind::UnplugSilent}, {Kind::Poll, 1}}), {{1021}, {}, {}}, 0,
-       "a removal while an axis jogged sent no DoButton 1021"},
+       "a removal with LED 800 dark left it dark while an axis jogged"},
       {"a lost 1021 at a failing link", with({{Kind::Fail, 0, 1}, {Kind::Poll, 8}}), {{1021}, {}, {}}, 1,
-       "a removal while an axis jogged sent no DoButton 1021"},
+       "a removal with LED 800 dark left it dark while an axis jogged"},
       {"LED 800 unseen", with({{Kind::Led, 800, 1}, {Kind::UnplugSilent}, {Kind::Poll, 1}}), {{}, {800}, {}}, 5,
-       "a removal sent DoButton 1021 while LED 800 was lit"},
+       "DoButton 1021 switched LED 800 off without the Shift+E-stop chord read"},
       {"a lost E-stop", with({{Kind::Press, 9}, {Kind::Poll, 2}}), {{1021}, {}, {}}, 1,
-       "an E-stop press was read and no DoButton 1021 came"},
+       "an E-stop held with LED 800 dark sent no DoButton 1021"},
+      {"two 1021s for one stop", with({{Kind::Press, 9}, {Kind::Poll, 1}, {Kind::Poll, 1}}),
+       {{}, {}, {{after + 2, 1021}}}, 1,
+       "DoButton 1021 switched LED 800 off without the Shift+E-stop chord read"},
+      {"a start after a removal", with({{Kind::Unplug}, {Kind::Poll, 1}, {Kind::Poll, 1}}),
+       {{}, {}, {{after + 2, 307}}}, 1, "start code 307 after a removal, from no report read before it"},
       {"a start code after its end", with({{Kind::Release, 10}, {Kind::Poll, 1}, {Kind::Poll, 1}}),
        {{}, {}, {{after + 2, 307}}}, 1, "start code 307 of axis X after the last report read let its button go"},
       {"a lost end code at StopPlug", with({{Kind::Stop}}), {{334}, {}, {}}, 1,
