@@ -115,6 +115,7 @@ void JogButtons::StartJog(JogButton& button, bool stepJogMode) {
     if (!due()) return;
   }
   button.starting = false;
+  if (!button.jogging) ++jogging_;
   button.jogging = true;
   const JogCodes& codes = kJogCodes[button.bit - kFirstJogBit];
   host_.DoButton(Reversed(button.bit) ? codes.reversedStart : codes.start);
@@ -138,6 +139,7 @@ void JogButtons::NoteJogModeLeds() {
 void JogButtons::EndJog(JogButton& button) {
   button.held.Clear();
   button.starting = false;
+  if (button.jogging) --jogging_;
   button.jogging = false;
   host_.DoButton(kJogCodes[button.bit - kFirstJogBit].end);
 }
@@ -154,12 +156,6 @@ void JogButtons::EndRunningJogs(bool untilReleased) {
       button.held.Clear();
     }
   }
-}
-
-bool JogButtons::AnyJogging() const {
-  for (const JogButton& button : buttons_)
-    if (button.jogging) return true;
-  return false;
 }
 
 void JogButtons::ForgetPendingPresses() {

@@ -32,7 +32,7 @@ class JogButtons {
   // After a gap in the link: first presses and arms are forgotten; running jogs stay.
   void ForgetPendingPresses();
   // From a start code until its end code.
-  bool AnyJogging() const;
+  bool AnyJogging() const { return jogging_ > 0; }
 
  private:
   struct JogButton {
@@ -70,6 +70,7 @@ class JogButtons {
   TickCounter& idleTimer_;
   std::array<JogButton, kButtons> buttons_;
   JogModeMemory memory_;
+  int jogging_ = 0;  // buttons whose start code went out and whose end code has not
 };
 
 }  // namespace quenta

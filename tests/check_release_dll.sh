@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Static checks of the release: PE32 for i386 and imports from Windows system
-# DLLs only; the DLL exports exactly the host's 23 names with no decoration,
-# and the probe (--program) is a console program.
+# DLLs only, each a function Windows 7 has (the list beside this script); the
+# DLL exports exactly the host's 23 names with no decoration, and the probe
+# (--program) is a console program.
 # Usage: check_release_dll.sh [--program] FILE [OBJDUMP]
 set -euo pipefail
 program=0
@@ -33,7 +34,7 @@ if [ "$actual" != "$expected" ]; then
 fi
 fi
 
-allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|ws2_32|wsock32|setupapi|hid|msvcrt|shell32|comctl32|comdlg32|ntdll|api-ms-win-[a-z0-9-]+)\.dll$'
+allowed='^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|ws2_32|wsock32|setupapi|hid|msvcrt|shell32|comctl32|comdlg32|ntdll)\.dll$'
 while read -r name; do
   lower=$(tr 'A-Z' 'a-z' <<<"$name")
   if ! grep -qE "$allowed" <<<"$lower"; then
@@ -42,11 +43,21 @@ while read -r name; do
   fi
 done < <(awk '/DLL Name:/{print $3}' <<<"$dump")
 
+# dll:function for every import, and the same for the list of Windows 7's.
+windows7=$(awk '/^[a-z0-9_]+\.dll:$/{dll=$1; next} /^[[:space:]]/{for (i = 1; i <= NF; ++i) print dll $i}' \
+  "$(dirname "$0")/windows7_imports.txt")
+while read -r import; do
+  if ! grep -qxF "$import" <<<"$windows7"; then
+    echo "imports a function not on the list of Windows 7's (tests/windows7_imports.txt): $import"
+    fail=1
+  fi
+done < <(awk '/DLL Name:/{dll=tolower($3); next} /^\t[0-9a-f]+\t +[0-9]+  [A-Za-z_]/{print dll ":" $3}' <<<"$dump")
+
 if [ $fail = 0 ]; then
   if ((program)); then
-    echo "$(basename "$file"): PE32 i386 console program, system imports only"
+    echo "$(basename "$file"): PE32 i386 console program, system imports only, all in Windows 7"
   else
-    echo "$(basename "$file"): PE32 i386, 23 undecorated exports, system imports only"
+    echo "$(basename "$file"): PE32 i386, 23 undecorated exports, system imports only, all in Windows 7"
   fi
 fi
 exit $fail
