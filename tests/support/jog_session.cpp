@@ -108,11 +108,14 @@ class Judge {
       eStopWaitedDueAt_ = -1;  // let go before the plug-in could act again
     }
     if (eStopHeld_ && !led800_ && eStopDueAt_ < 0) EStopDue(batchRead_);
-    // The chord that resets the stop, as the plug-in reads it: both buttons down.
-    if (Bit(word, kEStop) && Bit(word, kShift))
-      chordRead_ = true;
-    else if (!batchRead_)
-      chordRead_ = false;
+    // The chord that resets the stop acts once per press, both buttons down;
+    // a backlog a device change took may hold several presses before any acts.
+    const bool chordNow = Bit(word, kEStop) && Bit(word, kShift);
+    const bool chordBefore = Bit(before, kEStop) && Bit(before, kShift);
+    if (chordNow && !chordBefore)
+      ++chordPresses_;
+    else if (!chordNow && !batchRead_)
+      chordPresses_ = 0;
     // The jog mode follows the press edges of bits 18, then 19, as the plug-in takes them.
     const bool rateEdge = Bit(word, 18) && !Bit(before, 18);
     const bool stepEdge = Bit(word, 19) && !Bit(before, 19);
@@ -185,6 +188,7 @@ class Judge {
     if (stopping_ && AnyJogging()) Breach("a jog still ran when StopPlug had returned");
     if (down_ && !stopping_) JudgeRemoval(*down_);
     down_.reset();
+    if (!(Bit(lastRead_, kEStop) && Bit(lastRead_, kShift))) chordPresses_ = 0;
     readThisStep_ = 0;
     jogsReadThisStep_ = 0;
     owedAfterRemoval_ = 0;
@@ -273,10 +277,10 @@ class Judge {
   // machine out of it: only the chord may do that, read with both buttons down.
   void EStopCode() {
     if (led800_) {
-      if (!chordRead_ && !led800ChangedInItsQuestion_)
+      if (chordPresses_ == 0 && !led800ChangedInItsQuestion_)
         Breach("DoButton 1021 switched LED 800 off without the Shift+E-stop chord read");
       led800ChangedInItsQuestion_ = false;
-      chordRead_ = false;
+      if (chordPresses_ > 0) --chordPresses_;
       chordReset_ = true;
     }
     eStopDueAt_ = eStopWaitedDueAt_ = -1;
@@ -387,7 +391,7 @@ class Judge {
   long eStopWaitedDueAt_ = -1;  // LED 800 went dark while a refused press was held
   int failingCycles_ = 0;  // timer messages with a failing read since a report was read or the pendant found
   bool eStopHeld_ = false;  // pressed without Shift, not let go since
-  bool chordRead_ = false;  // Shift and E-stop both down in the reports read, not yet spent by a reset
+  int chordPresses_ = 0;    // Shift+E-stop presses read and not yet spent by a reset
   bool led800_ = false;
   bool led800AtCheckpoint_ = false;
   bool connected_ = false;
