@@ -45,8 +45,9 @@ from_nothing=false
 if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
   step "a Debian 12 root with amd64 and i386 (about 2 minutes)"
   command -v mmdebstrap >/dev/null || {
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends mmdebstrap
+    apt-get update -q || true
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends mmdebstrap ||
+      { echo "setup.sh: could not install mmdebstrap, which makes the root (apt-get's messages above say why)" >&2; exit 1; }
   }
   rm -rf "$root" "$root.partial" "$dir/prefix"
   # From the machine's own sources, with the options it reaches them with
