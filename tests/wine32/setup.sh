@@ -56,8 +56,11 @@ if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
   trap 'rm -rf "$apt_in"' EXIT
   "$here/machine_apt.sh" sources amd64 i386 >"$apt_in/machine.list"
   "$here/machine_apt.sh" options >"$apt_in/machine.conf"
-  mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 --aptopt="$apt_in/machine.conf" \
-    --include="$(IFS=,; echo "${packages[*]}")" bookworm "$root.partial" "$apt_in/machine.list"
+  # In a mount namespace of its own: should it fail halfway, no mount of its
+  # stays in the half-made root that the next set-up removes.
+  unshare --mount mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 \
+    --aptopt="$apt_in/machine.conf" --include="$(IFS=,; echo "${packages[*]}")" bookworm "$root.partial" \
+    "$apt_in/machine.list"
   mv "$root.partial" "$root"
   echo "${packages[*]}" >"$root/.quenta-root"
 fi
