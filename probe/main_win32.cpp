@@ -13,10 +13,19 @@
 namespace {
 
 std::atomic<bool> stopRequested{false};
+// Set when the run has ended, its last report (everything off after --leds) written.
+HANDLE runEnded = nullptr;
+// Windows ends a process whose console window closes five seconds after the signal.
+constexpr DWORD kCloseWaitMs = 4000;
 
-// Runs on a thread of its own: the probe notices the request within its next round.
-BOOL WINAPI OnConsoleControl(DWORD) {
+// Runs on a thread of its own: the probe notices the request within its next
+// round. When the console window closes (or the user logs off), Windows ends
+// the process as soon as this returns, so it waits for the run to end first:
+// otherwise a lit LED, the E-stop's among them, would stay lit.
+BOOL WINAPI OnConsoleControl(DWORD type) {
   stopRequested = true;
+  if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT)
+    WaitForSingleObject(runEnded, kCloseWaitMs);
   return TRUE;
 }
 
@@ -29,9 +38,13 @@ class SystemClock : public quenta::probe::ProbeClock {
 }  // namespace
 
 int main(int argc, char** argv) {
+  runEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   SetConsoleCtrlHandler(OnConsoleControl, TRUE);
   const std::vector<std::string> args(argv + 1, argv + argc);
   const auto hid = quenta::CreateWin32HidSystem();
   SystemClock clock;
-  return quenta::probe::RunProbe(args, *hid, std::cout, clock, [] { return stopRequested.load(); });
+  const int code = quenta::probe::RunProbe(args, *hid, std::cout, clock, [] { return stopRequested.load(); });
+  std::cout.flush();
+  SetEvent(runEnded);
+  return code;
 }

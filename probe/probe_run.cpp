@@ -11,12 +11,20 @@ namespace quenta::probe {
 namespace {
 
 void Usage(std::ostream& out) {
-  out << "Usage: QuentaProbe [--leds | --once]\n"
+  out << "Usage: QuentaProbe [--leds | --once | --help]\n"
          "  (nothing)  list the HID devices, find the pendant and show its buttons live; Ctrl+C ends\n"
-         "  --leds     light the pendant's LEDs and step its jog indicator, one step a second\n"
-         "  --once     one line and an exit code: 0 pendant found and reporting, 1 not found,\n"
-         "             2 found but cannot be opened or sends no report\n";
+         "  --leds     light the pendant's LEDs and step its jog indicator, one step a second; Ctrl+C ends\n"
+         "  --once     one line and an exit code, for scripts\n"
+         "  --help     this text (also /? or -h)\n"
+         "Exit codes:\n"
+         "  0  the pendant is there and reports, or the run ended normally\n"
+         "  1  no pendant is plugged in\n"
+         "  2  the pendant is there but cannot be opened, sent no report within 3 seconds or went away\n"
+         "  3  an option the probe does not know\n";
 }
+
+// Windows' own spelling of the question, and the two others operators type.
+bool AsksForHelp(const std::string& arg) { return arg == "--help" || arg == "/?" || arg == "-h"; }
 
 int RunLive(HidSystem& hid, std::ostream& out, ProbeClock& clock, const std::function<bool()>& stopRequested) {
   LiveView view(hid, out, clock);
@@ -31,7 +39,7 @@ int RunLive(HidSystem& hid, std::ostream& out, ProbeClock& clock, const std::fun
 int RunProbe(const std::vector<std::string>& args, HidSystem& hid, std::ostream& out, ProbeClock& clock,
              const std::function<bool()>& stopRequested) {
   const std::string mode = args.empty() ? std::string() : args.front();
-  const bool known = mode.empty() || mode == "--leds" || mode == "--once" || mode == "--help";
+  const bool known = mode.empty() || mode == "--leds" || mode == "--once" || AsksForHelp(mode);
   if (args.size() > 1 || !known) {
     if (args.size() > 1)
       out << "QuentaProbe takes one option at most.\n";
@@ -42,7 +50,7 @@ int RunProbe(const std::vector<std::string>& args, HidSystem& hid, std::ostream&
   }
   if (mode == "--once") return RunOnce(hid, out, clock);
   out << "Quenta pendant probe " << QUENTA_VERSION_TEXT << "\n\n";
-  if (mode == "--help") {
+  if (AsksForHelp(mode)) {
     Usage(out);
     return kExitOk;
   }

@@ -126,7 +126,7 @@ TEST_F(ProbeCommands, TheCommandLineTakesOneKnownOptionAtMost) {
   EXPECT_EQ(RunProbe({"--fast"}, hid, out, clock, never), kExitUsage);
   EXPECT_THAT(out.str(), AllOf(HasSubstr("QuentaProbe does not know \"--fast\"."), HasSubstr("Usage: QuentaProbe")));
   EXPECT_EQ(RunProbe({"--once", "--leds"}, hid, out, clock, never), kExitUsage);
-  EXPECT_EQ(RunProbe({"--help"}, hid, out, clock, never), kExitOk);
+  for (const char* help : {"--help", "/?", "-h"}) EXPECT_EQ(RunProbe({help}, hid, out, clock, never), kExitOk) << help;
   EXPECT_EQ(RunProbe({"--once"}, hid, out, clock, never), kExitNotFound);
   out.str("");
   EXPECT_EQ(RunProbe({}, hid, out, clock, [] { return true; }), kExitOk);

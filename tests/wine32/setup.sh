@@ -45,12 +45,22 @@ from_nothing=false
 if [ "$(cat "$root/.quenta-root" 2>/dev/null)" != "${packages[*]}" ]; then
   step "a Debian 12 root with amd64 and i386 (about 2 minutes)"
   command -v mmdebstrap >/dev/null || {
-    apt-get update -q
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends mmdebstrap
+    apt-get update -q || true
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends mmdebstrap ||
+      { echo "setup.sh: could not install mmdebstrap, which makes the root (apt-get's messages above say why)" >&2; exit 1; }
   }
   rm -rf "$root" "$root.partial" "$dir/prefix"
-  mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 \
-    --include="$(IFS=,; echo "${packages[*]}")" bookworm "$root.partial"
+  # From the machine's own sources, with the options it reaches them with
+  # (mmdebstrap reads neither from the machine's apt configuration).
+  apt_in=$(mktemp -d)
+  trap 'rm -rf "$apt_in"' EXIT
+  "$here/machine_apt.sh" sources amd64 i386 >"$apt_in/machine.list"
+  "$here/machine_apt.sh" options >"$apt_in/machine.conf"
+  # In a mount namespace of its own: should it fail halfway, no mount of its
+  # stays in the half-made root that the next set-up removes.
+  unshare --mount mmdebstrap --quiet --mode=root --variant=apt --architectures=amd64,i386 \
+    --aptopt="$apt_in/machine.conf" --include="$(IFS=,; echo "${packages[*]}")" bookworm "$root.partial" \
+    "$apt_in/machine.list"
   mv "$root.partial" "$root"
   echo "${packages[*]}" >"$root/.quenta-root"
 fi
@@ -61,9 +71,9 @@ if [ ! -x "$qemu" ]; then
   # of its own, so the host's sources and package lists are not touched.
   step "qemu-i386 from bookworm-backports"
   apt_dir=$(mktemp -d)
-  trap 'rm -rf "$apt_dir"' EXIT
+  trap 'rm -rf "$apt_dir" "${apt_in:-}"' EXIT
   mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
-  echo "deb http://deb.debian.org/debian bookworm-backports main" >"$apt_dir/sources.list"
+  "$here/machine_apt.sh" backports >"$apt_dir/sources.list"
   apt_opts=(-q -o "Dir::Etc::SourceList=$apt_dir/sources.list" -o "Dir::Etc::SourceParts=$apt_dir/parts"
             -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir/cache" -o APT::Sandbox::User=root)
   apt-get "${apt_opts[@]}" update >/dev/null
