@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "config/leading_integer.h"
+#include "profile/leading_integer.h"
 
 namespace quenta {
 

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "config/choice_lists.h"
-#include "config/leading_integer.h"
+#include "profile/leading_integer.h"
 #include "resources/resource_ids.h"
 
 namespace quenta {

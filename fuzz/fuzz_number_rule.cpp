@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "config/leading_integer.h"
+#include "profile/leading_integer.h"
 #include "config/properties_model.h"
 
 namespace {

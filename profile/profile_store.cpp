@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/leading_integer.h"
+#include "profile/leading_integer.h"
 #include "plugin/module_state.h"
 #include "profile/xml_document.h"
 

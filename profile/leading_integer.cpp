@@ -1,4 +1,4 @@
-#include "config/leading_integer.h"
+#include "profile/leading_integer.h"
 
 #include <cstdint>
 #include <limits>
