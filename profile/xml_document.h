@@ -37,6 +37,9 @@ class XmlDocument {
   virtual void RemoveChild(XmlElement parent, XmlElement child) = 0;
   // The whole document as the bytes of its file, in the encoding it was loaded in.
   virtual bool Serialize(std::string& bytes) = 0;
+  // Everything the document holds but its XML declaration, as UTF-8 text
+  // whatever the file's encoding: the same content gives the same text.
+  virtual bool Content(std::string& text) = 0;
 };
 
 // Null when the platform cannot create a document object.

@@ -107,7 +107,6 @@ class PugiDocument final : public XmlDocument {
     }
     encoding_ = result.encoding;
     byteOrderMark_ = StartsWithByteOrderMark(source_);
-    loaded_ = true;
     return true;
   }
 
@@ -163,12 +162,23 @@ class PugiDocument final : public XmlDocument {
   }
 
   bool Serialize(std::string& bytes) override {
-    // A profile read from disk keeps its own layout; a new one is indented.
-    unsigned flags = loaded_ ? pugi::format_raw : pugi::format_default;
+    // A profile keeps its own layout; a new one gets none, so that it reads
+    // back as the very content it was made of.
+    unsigned flags = pugi::format_raw;
     if (byteOrderMark_) flags |= pugi::format_write_bom;
     StringWriter writer{bytes};
     bytes.clear();
-    document_.save(writer, "  ", flags, encoding_);
+    document_.save(writer, "", flags, encoding_);
+    return true;
+  }
+
+  bool Content(std::string& text) override {
+    StringWriter writer{text};
+    text.clear();
+    text.reserve(source_.size());
+    for (pugi::xml_node child : document_.children()) {
+      if (child.type() != pugi::node_declaration) child.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    }
     return true;
   }
 
@@ -202,7 +212,6 @@ class PugiDocument final : public XmlDocument {
     source_.clear();
     encoding_ = pugi::encoding_utf8;
     byteOrderMark_ = false;
-    loaded_ = false;
   }
 
   std::string source_;  // the parsed file; the document points into it
@@ -210,7 +219,6 @@ class PugiDocument final : public XmlDocument {
   std::vector<Entry> entries_;
   pugi::xml_encoding encoding_ = pugi::encoding_utf8;
   bool byteOrderMark_ = false;
-  bool loaded_ = false;
 };
 
 }  // namespace
