@@ -7,7 +7,6 @@
 #include <string>
 
 #include "config/pendant_settings.h"
-#include "plugin/module_state.h"
 #include "profile/atomic_file.h"
 #include "profile/profile_store.h"
 
@@ -47,10 +46,10 @@ inline std::string ReadBytes(const std::string& path) {
 
 // What Config does to the profile, without the dialog.
 inline void StoreCycle(const std::string& profile) {
-  ProfileName = profile;
-  ProfileStore store;
+  ProfileStore store(profile);
   LoadSettings(store);
   SaveSettings(store);
+  store.Save();
 }
 
 // The least any save of the profile costs: read it, write it back (and, to

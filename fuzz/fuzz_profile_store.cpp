@@ -41,18 +41,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string path = ScratchFolder() + "/profile.xml";
   quenta::sim::WriteWholeFile(path, original);
   quenta::ResetModuleState();
-  quenta::ProfileName = path;
-  {
-    quenta::ProfileStore store;
-    quenta::LoadSettings(store);
-    store.GetInt("Fuzz", "Value", 0);
-    store.SetInt("Fuzz", "Value", value);
-    quenta::SaveSettings(store);
-  }
+  quenta::ProfileStore store(path);
+  quenta::LoadSettings(store);
+  store.GetInt("Fuzz", "Value", 0);
+  store.SetInt("Fuzz", "Value", value);
+  quenta::SaveSettings(store);
+  const bool saved = store.Save();
   Check(quenta::SystemFileLayer().TempsOf(path).empty());
-  const std::string saved = quenta::sim::ReadWholeFile(path).value_or(std::string());
-  if (saved != original) {
-    quenta::ProfileStore again;
+  const std::string onDisk = quenta::sim::ReadWholeFile(path).value_or(std::string());
+  Check(saved || onDisk == original);
+  if (onDisk != original) {
+    quenta::ProfileStore again(path);
     Check(again.GetInt("Fuzz", "Value", value == 0 ? 1 : 0) == value);
   }
   quenta::ResetModuleState();

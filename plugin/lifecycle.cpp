@@ -28,17 +28,16 @@ const char* SetProNameCore(FrameworkString name, const std::string& modulePath) 
   } release{name};
   ProfileName = FrameworkStringText(name);
   FullTitle = ModuleStem(modulePath) + kTitleTail;
-  {
-    ProfileStore store;  // opens the profile; its destruction writes it back
-  }
+  ProfileStore(ProfileName).Save();  // opens the profile and writes it back
   return FullTitle.c_str();
 }
 
 void PostInitControlCore(PandrelWin* link) {
-  ProfileStore store;
+  ProfileStore store(ProfileName);
   LoadFunctionKeySettings(store);
   if (link != nullptr) link->FindPendant();
   LoadRemainingSettings(store);
+  store.Save();
 }
 
 void ConfigCore(const std::function<void()>& runDialog) {
@@ -50,13 +49,14 @@ void ConfigCore(const std::function<void()>& runDialog) {
     OpenWhileHere() { dialogOpen = true; }
     ~OpenWhileHere() { dialogOpen = false; }
   } open;
-  ProfileStore store;
+  ProfileStore store(ProfileName);
   // A profile missing or unreadable for a moment (the host rewriting it, a
   // share that dropped) holds no settings: those in use stay, the dialog shows
   // them, and the save writes them back.
   if (store.FoundTheProfile()) LoadSettings(store);
   runDialog();
   SaveSettings(store);
+  store.Save();
 }
 
 }  // namespace quenta

@@ -1,5 +1,5 @@
-// A profile file of its own for each test, named through ProfileName as the
-// host does, and ways to look into the saved file without the store.
+// A profile file of its own for each test, and ways to look into the saved
+// file without the store.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <string>
 
 #include "config/pendant_settings.h"
-#include "plugin/module_state.h"
 #include "profile/profile_store.h"
 #include "profile/xml_document.h"
 #include "tests/support/temp_folder.h"
@@ -27,19 +26,18 @@ inline void MakeOlder(const std::string& path, std::chrono::minutes by) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - by);
 }
 
-// The store as the entry points make it, or with another file layer or document.
+// The store with another file layer or document.
 class TestStore : public ProfileStore {
  public:
-  TestStore() = default;
-  explicit TestStore(FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
-      : ProfileStore(files, createDocument) {}
+  TestStore(const std::string& profile, FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
+      : ProfileStore(profile, files, createDocument) {}
 };
+
+// One store's whole life, as an entry point makes it; false when its save was refused.
+inline bool SaveOnce(const std::string& profile) { return ProfileStore(profile).Save(); }
 
 class ProfileFixture : public ::testing::Test {
  protected:
-  void SetUp() override { ProfileName = profile_; }
-  void TearDown() override { ProfileName.clear(); }
-
   void WriteProfile(const std::string& xml) const { WriteFile(profile_, xml); }
   std::string SavedProfile() const { return ReadFile(profile_); }
 

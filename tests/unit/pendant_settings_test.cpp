@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "plugin/lifecycle.h"
+#include "plugin/module_state.h"
 #include "sim/counting_string_manager.h"
 #include "tests/support/profile_fixture.h"
 
@@ -15,8 +16,17 @@ namespace {
 const char* const kPendantKeys[] = {"Macro1", "Macro2", "Macro3",     "Macro4",     "OEM1",       "OEM2",     "OEM3",
                                     "OEM4",   "ScreenSel1", "ScreenSel2", "ScreenSel3", "Xreverse", "Yreverse", "Zreverse"};
 
+// The entry points find the profile by the name the host set.
 class PendantSettingsTest : public SettingsProfileFixture {
  protected:
+  void SetUp() override {
+    SettingsProfileFixture::SetUp();
+    ProfileName = profile_;
+  }
+  void TearDown() override {
+    ProfileName.clear();
+    SettingsProfileFixture::TearDown();
+  }
   static void RunConfigWithoutChanges() { ConfigCore([] {}); }
 };
 
@@ -38,10 +48,8 @@ TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
   Settings.Macro3 = 9;
   Settings.OEM4 = 9;
   Settings.Yreverse = true;
-  {
-    ProfileStore store;
-    LoadSettings(store);
-  }
+  ProfileStore store(profile_);
+  LoadSettings(store);
   EXPECT_EQ(Settings.BUTTON[0], 0);
   EXPECT_EQ(Settings.BUTTON[2], 0);
   EXPECT_EQ(Settings.Macro3, 0);
@@ -75,10 +83,8 @@ TEST_F(PendantSettingsTest, NumbersKeepTheirLow16BitsAndFlagsBecome0Or1) {
       "<profile><Quenta_M1_Pendant><BUTTON0>80</BUTTON0><BUTTON2>7</BUTTON2></Quenta_M1_Pendant>"
       "<Quenta_M2_Pendant><OEM1>65535</OEM1><Macro2>70000</Macro2><Macro4>-3</Macro4>"
       "<Xreverse>5</Xreverse><Yreverse>0</Yreverse></Quenta_M2_Pendant></profile>");
-  {
-    ProfileStore store;
-    LoadSettings(store);
-  }
+  ProfileStore store(profile_);
+  LoadSettings(store);
   EXPECT_EQ(Settings.BUTTON[0], 80);
   EXPECT_EQ(Settings.OEM1, -1);
   EXPECT_EQ(Settings.Macro2, 4464);
