@@ -4,8 +4,6 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <functional>
-#include <utility>
 
 #include "profile/atomic_file.h"
 #include "tests/support/profile_fixture.h"
@@ -21,7 +19,7 @@ class FlakyFiles : public FileLayer {
   Step failAt = Step::None;
   int replaces = 0;
   int removalsOfTheOnlyCopy = 0;  // a whole temp removed while no whole profile stood beside it
-  std::function<void()> beforeReplace;  // once, as another program would act just then
+  void (*spoil)(std::string& bytes) = nullptr;  // what a faulty DOM makes of the saved bytes
 
   FileSnapshot Snapshot(const std::string& path) override { return SystemFileLayer().Snapshot(path); }
   bool ReadAll(const std::string& path, std::string& bytes) override { return SystemFileLayer().ReadAll(path, bytes); }
@@ -31,11 +29,13 @@ class FlakyFiles : public FileLayer {
     return SystemFileLayer().Remove(path);
   }
   Created CreateDurably(const std::string& path, const std::string& bytes) override {
-    return failAt == Step::Write ? Created::Failed : SystemFileLayer().CreateDurably(path, bytes);  // the disk is full
+    if (failAt == Step::Write) return Created::Failed;  // the disk is full
+    std::string written = bytes;
+    if (spoil != nullptr) spoil(written);
+    return SystemFileLayer().CreateDurably(path, written);
   }
   Replaced Replace(const std::string& source, const std::string& target, const FileSnapshot& expected) override {
     ++replaces;
-    if (beforeReplace) std::exchange(beforeReplace, nullptr)();
     if (failAt == Step::ReplaceAfterMovingTheTargetAway) SystemFileLayer().Remove(target);
     return failAt == Step::None ? SystemFileLayer().Replace(source, target, expected) : Replaced::Failed;
   }
@@ -43,34 +43,6 @@ class FlakyFiles : public FileLayer {
 
  private:
   std::string profile_;
-};
-
-// The real document, whose saved bytes are then spoilt as a faulty DOM would.
-class ManglingDocument : public XmlDocument {
- public:
-  static inline void (*mangle)(std::string& bytes) = nullptr;
-  static std::unique_ptr<XmlDocument> Create() { return std::make_unique<ManglingDocument>(); }
-
-  bool Load(const std::string& fileName) override { return real_->Load(fileName); }
-  XmlElement DocumentElement() override { return real_->DocumentElement(); }
-  XmlElement CreateElement(const char* name) override { return real_->CreateElement(name); }
-  XmlElement AppendChild(XmlElement parent, XmlElement child) override { return real_->AppendChild(parent, child); }
-  XmlElement SelectSingleNode(XmlElement parent, const char* name) override {
-    return real_->SelectSingleNode(parent, name);
-  }
-  std::string Text(XmlElement element) override { return real_->Text(element); }
-  void SetText(XmlElement element, const std::string& text) override { real_->SetText(element, text); }
-  XmlElement ParentNode(XmlElement element) override { return real_->ParentNode(element); }
-  void RemoveChild(XmlElement parent, XmlElement child) override { real_->RemoveChild(parent, child); }
-  bool Serialize(std::string& bytes) override {
-    if (!real_->Serialize(bytes)) return false;
-    mangle(bytes);
-    return true;
-  }
-  bool Content(std::string& text) override { return real_->Content(text); }
-
- private:
-  std::unique_ptr<XmlDocument> real_ = CreateXmlDocument();
 };
 
 class ProfileSaveTest : public ProfileFixture {
@@ -254,30 +226,23 @@ TEST_F(ProfileSaveTest, AStoreRewritesTheProfileEvenWithoutCalls) {
   EXPECT_EQ(KeyText("S", "K"), "1");
 }
 
-// The host saved after the store looked, even just before its replace: the
-// host's version is kept and the store's changes are redone on top of it.
 TEST_F(ProfileSaveTest, WhatTheHostWroteMeanwhileIsKeptAlongWithTheStoresChanges) {
-  const std::string hostsSave = "<profile><Host>new</Host><S><E/><F>1</F><H>9</H><R>4</R></S><Other/></profile>";
-  for (const bool justBeforeTheReplace : {false, true}) {
-    WriteProfile("<profile><Host>old</Host><S><E/><F>1</F><R/></S></profile>");
-    TestStore store(profile_, files_);
-    EXPECT_EQ(store.GetInt("S", "E", 3), 3);  // removes the empty key
-    EXPECT_EQ(store.GetInt("S", "R", 3), 3);
-    store.SetInt("S", "F", 2);
-    store.SetInt("S", "G", 7);
-    store.SetInt("S", "E", 8);
-    const auto hostSaves = [&] { WriteProfile(hostsSave); };
-    if (justBeforeTheReplace) files_.beforeReplace = hostSaves;
-    if (!justBeforeTheReplace) hostSaves();
-    EXPECT_TRUE(store.Save());
-    EXPECT_EQ(KeyText("S", "F"), "2");
-    EXPECT_EQ(KeyText("S", "G"), "7");
-    EXPECT_EQ(KeyText("S", "E"), "8");  // removed, then written, in that order
-    EXPECT_EQ(KeyText("S", "R"), "4");  // the host's new value outlives the store's clean-up
-    EXPECT_EQ(KeyText("S", "H"), "9");
-    EXPECT_TRUE(Has("<Host>new</Host>"));
-    EXPECT_TRUE(Has("<Other"));
-  }
+  WriteProfile("<profile><Host>old</Host><S><E/><F>1</F><R/></S></profile>");
+  ProfileStore store(profile_);
+  EXPECT_EQ(store.GetInt("S", "E", 3), 3);  // removes the empty key
+  EXPECT_EQ(store.GetInt("S", "R", 3), 3);
+  store.SetInt("S", "F", 2);
+  store.SetInt("S", "G", 7);
+  store.SetInt("S", "E", 8);
+  WriteProfile("<profile><Host>new</Host><S><E/><F>1</F><H>9</H><R>4</R></S><Other/></profile>");
+  EXPECT_TRUE(store.Save());
+  EXPECT_EQ(KeyText("S", "F"), "2");
+  EXPECT_EQ(KeyText("S", "G"), "7");
+  EXPECT_EQ(KeyText("S", "E"), "8");  // removed, then written, in that order
+  EXPECT_EQ(KeyText("S", "R"), "4");  // the host's new value outlives the store's clean-up
+  EXPECT_EQ(KeyText("S", "H"), "9");
+  EXPECT_TRUE(Has("<Host>new</Host>"));
+  EXPECT_TRUE(Has("<Other"));
 }
 
 TEST_F(ProfileSaveTest, AProfileFirstUnreadableThenRepairedByTheHostGetsTheStoresChanges) {
@@ -322,8 +287,8 @@ TEST_F(ProfileSaveTest, ATempThatDoesNotReadBackNeverReplacesTheProfile) {
   for (const auto mangle : {+[](std::string& bytes) { bytes.resize(bytes.rfind('<')); },
                             +[](std::string& bytes) { bytes.replace(bytes.find("\xC3\xA9"), 2, "\xC3\x83\xC2\xA9"); }}) {
     WriteProfile(original);
-    ManglingDocument::mangle = mangle;
-    TestStore store(profile_, files_, &ManglingDocument::Create);
+    files_.spoil = mangle;
+    TestStore store(profile_, files_);
     store.SetInt("S", "K", 2);
     EXPECT_FALSE(store.Save());
     EXPECT_EQ(SavedProfile(), original);
