@@ -102,6 +102,8 @@ class PosixFileLayer final : public FileLayer {
     bytes.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
     const bool read = ReadChunks(fd, [&](const char* data, std::size_t size) { bytes.append(data, size); });
     close(fd);
     return read;

@@ -213,12 +213,15 @@ bool ProfileStore::WriteTemp(const std::string& bytes, std::string& temp) {
   return false;
 }
 
-bool ProfileStore::ReadsBack(const std::string& temp, XmlDocument& saved) const {
+bool ProfileStore::ReadsBack(const std::string& temp, const std::string& bytes, XmlDocument& saved) const {
   const std::unique_ptr<XmlDocument> fresh = createDocument_();
-  std::string expected, found;
-  if (!fresh || !fresh->Load(temp) || !saved.Content(expected)) return false;
-  found.reserve(expected.size());
-  return fresh->Content(found) && expected == found;
+  if (!fresh || !fresh->Load(temp)) return false;
+  // A DOM that reads what it wrote as it was writes the same bytes again.
+  std::string again;
+  if (fresh->Serialize(again) && again == bytes) return true;
+  // One that lays the same content out otherwise: the content decides.
+  std::uint64_t expected = 0, found = 0;
+  return saved.ContentDigest(expected) && fresh->ContentDigest(found) && expected == found;
 }
 
 // Beside a whole profile a temp is never a copy to keep. One whose process is
@@ -256,7 +259,7 @@ bool ProfileStore::TrySave() {
     const bool written = WriteTemp(bytes, temp);
     // A DOM may write what it cannot read back (an encoding it gets wrong):
     // such a temp never takes the profile's place.
-    if (written && !ReadsBack(temp, *toSave)) {
+    if (written && !ReadsBack(temp, bytes, *toSave)) {
       files_.Remove(temp);
       return false;
     }

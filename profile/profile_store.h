@@ -65,8 +65,8 @@ class ProfileStore {
   // Creates this save's own temp, with a name no other file has; `temp` is
   // left naming it even if the write failed, and empty if no name was free.
   bool WriteTemp(const std::string& bytes, std::string& temp);
-  // Whether a fresh document reads the temp as holding what was saved.
-  bool ReadsBack(const std::string& temp, XmlDocument& saved) const;
+  // Whether a fresh document reads the temp, written with these bytes, as holding what was saved.
+  bool ReadsBack(const std::string& temp, const std::string& bytes, XmlDocument& saved) const;
   void RemoveAbandonedTemps();
   bool TrySave();
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "profile/ansi_text_win32.h"
+#include "profile/atomic_file.h"
 #include "profile/xml_document.h"
 
 namespace quenta {
@@ -255,11 +256,12 @@ class MsxmlDocument final : public XmlDocument {
     return true;
   }
 
-  bool Content(std::string& text) override {
-    text.clear();
+  bool ContentDigest(std::uint64_t& digest) override {
     ComRef<IXMLDOMNodeList> children;
     long count = 0;
     if (document_->get_childNodes(children.Out()) != S_OK || children->get_length(&count) != S_OK) return false;
+    ByteHash hash;
+    const auto add = [&](const Bstr& text) { hash.Add(reinterpret_cast<const char*>(text.Get()), SysStringByteLen(text.Get())); };
     bool root = false;
     for (long at = 0; at < count; ++at) {
       ComRef<IXMLDOMNode> child;
@@ -271,15 +273,15 @@ class MsxmlDocument final : public XmlDocument {
       // Blanks between the top-level nodes are layout, which some DOMs keep and some do not.
       if (type == NODE_TEXT || (type == NODE_PROCESSING_INSTRUCTION && name.Wide() == L"xml")) continue;
       root = root || type == NODE_ELEMENT;
+      add(name);
+      // Some DOMs (Wine's) cannot write a doctype alone: its name stands for it.
       if (child->get_xml(xml.Out()) == S_OK) {
-        text += Utf8FromWide(xml.Wide());
-      } else if (type == NODE_DOCUMENT_TYPE) {
-        // Some DOMs (Wine's) cannot write a doctype alone: its name stands for it.
-        text += "<!DOCTYPE " + Utf8FromWide(name.Wide()) + ">";
-      } else {
+        add(xml);
+      } else if (type != NODE_DOCUMENT_TYPE) {
         return false;
       }
     }
+    digest = hash.Value();
     return root;
   }
 

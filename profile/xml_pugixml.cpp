@@ -1,7 +1,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <pugixml.hpp>
+#include <string_view>
 #include <vector>
 
 #include "profile/atomic_file.h"
@@ -86,6 +88,24 @@ void RemoveSubtree(pugi::xml_node parent, pugi::xml_node subtree) {
   }
   parent.remove_child(subtree);
 }
+
+// Every node but the declaration, by its place in the tree, kind, name, value and attributes.
+struct ContentHash : pugi::xml_tree_walker {
+  std::uint64_t value = 0;
+  void Add(std::uint64_t word) { value = (value ^ word) * 0x9E3779B97F4A7C15u + 0x632BE59BD9B4E019u; }
+  void Add(const char* text) { Add(std::hash<std::string_view>()(text)); }
+  bool for_each(pugi::xml_node& node) override {
+    if (node.type() == pugi::node_declaration) return true;
+    Add(static_cast<std::uint64_t>(depth()) << 8 | static_cast<std::uint64_t>(node.type()));
+    Add(node.name());
+    Add(node.value());
+    for (const pugi::xml_attribute attribute : node.attributes()) {
+      Add(attribute.name());
+      Add(attribute.value());
+    }
+    return true;
+  }
+};
 
 struct StringWriter : pugi::xml_writer {
   explicit StringWriter(std::string& out) : bytes(out) {}
@@ -172,13 +192,10 @@ class PugiDocument final : public XmlDocument {
     return true;
   }
 
-  bool Content(std::string& text) override {
-    StringWriter writer{text};
-    text.clear();
-    text.reserve(source_.size());
-    for (pugi::xml_node child : document_.children()) {
-      if (child.type() != pugi::node_declaration) child.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
-    }
+  bool ContentDigest(std::uint64_t& digest) override {
+    ContentHash hash;
+    document_.traverse(hash);
+    digest = hash.value;
     return true;
   }
 
