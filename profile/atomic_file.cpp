@@ -16,7 +16,10 @@ std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
 
 std::uint32_t ComputerTagOf(const std::string& name) {
   std::uint32_t tag = 2166136261u;
-  for (const char c : name) tag = (tag ^ static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c)) * 16777619u;
+  for (const char c : name) {
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    tag = (tag ^ static_cast<unsigned char>(lower)) * 16777619u;
+  }
   return tag;
 }
 

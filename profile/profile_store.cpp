@@ -58,7 +58,8 @@ bool HasContent(const FileSnapshot& onDisk) { return onDisk.state == FileSnapsho
 
 // Nothing of the host's is there, and nobody is writing it.
 bool HoldsNothing(const FileSnapshot& onDisk) {
-  return onDisk.state == FileSnapshot::State::Missing || (onDisk.state == FileSnapshot::State::Present && onDisk.size == 0);
+  return onDisk.state == FileSnapshot::State::Missing ||
+         (onDisk.state == FileSnapshot::State::Present && onDisk.size == 0);
 }
 
 constexpr int kTempNameTries = 16;

@@ -129,7 +129,9 @@ ComRef<IStream> OpenFileStream(const std::string& fileName) {
 // The code page an XML encoding name stands for; 0 for UTF-8 and for names not known here.
 UINT CodePageOf(std::string name) {
   for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  const auto number = [&](std::size_t from) { return static_cast<UINT>(std::strtoul(name.c_str() + from, nullptr, 10)); };
+  const auto number = [&](std::size_t from) {
+    return static_cast<UINT>(std::strtoul(name.c_str() + from, nullptr, 10));
+  };
   if (name == "utf-16" || name == "unicode" || name == "ucs-2" || name == "utf-16le") return 1200;
   if (name.rfind("windows-", 0) == 0) return number(8);
   if (name.rfind("cp", 0) == 0) return number(2);
@@ -261,7 +263,9 @@ class MsxmlDocument final : public XmlDocument {
     long count = 0;
     if (document_->get_childNodes(children.Out()) != S_OK || children->get_length(&count) != S_OK) return false;
     ByteHash hash;
-    const auto add = [&](const Bstr& text) { hash.Add(reinterpret_cast<const char*>(text.Get()), SysStringByteLen(text.Get())); };
+    const auto add = [&](const Bstr& text) {
+      hash.Add(reinterpret_cast<const char*>(text.Get()), SysStringByteLen(text.Get()));
+    };
     bool root = false;
     for (long at = 0; at < count; ++at) {
       ComRef<IXMLDOMNode> child;

@@ -284,8 +284,9 @@ TEST_F(ProfileSaveTest, AProfileReadWholeIsNotWrittenWhileTheHostRewritesIt) {
 // off, text encoded twice): the temp goes and the profile stays as it is.
 TEST_F(ProfileSaveTest, ATempThatDoesNotReadBackNeverReplacesTheProfile) {
   const std::string original = "<profile><Host>caf\xC3\xA9</Host><S><K>1</K></S></profile>";
-  for (const auto mangle : {+[](std::string& bytes) { bytes.resize(bytes.rfind('<')); },
-                            +[](std::string& bytes) { bytes.replace(bytes.find("\xC3\xA9"), 2, "\xC3\x83\xC2\xA9"); }}) {
+  const auto cutOff = [](std::string& bytes) { bytes.resize(bytes.rfind('<')); };
+  const auto encodedTwice = [](std::string& bytes) { bytes.replace(bytes.find("\xC3\xA9"), 2, "\xC3\x83\xC2\xA9"); };
+  for (void (*mangle)(std::string&) : {+cutOff, +encodedTwice}) {
     WriteProfile(original);
     files_.spoil = mangle;
     TestStore store(profile_, files_);
