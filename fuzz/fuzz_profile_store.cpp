@@ -39,18 +39,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string path = ScratchFolder() + "/profile.xml";
   quenta::sim::WriteWholeFile(path, original);
-  {
-    quenta::ProfileStore store(path);
-    quenta::PendantSettings settings;
-    quenta::LoadSettings(store, settings);
-    store.GetInt("Fuzz", "Value", 0);
-    store.SetInt("Fuzz", "Value", value);
-    quenta::SaveSettings(store, settings);
-    store.Save();
-  }
+  quenta::ProfileStore store(path);
+  quenta::PendantSettings settings;
+  quenta::LoadSettings(store, settings);
+  store.GetInt("Fuzz", "Value", 0);
+  store.SetInt("Fuzz", "Value", value);
+  quenta::SaveSettings(store, settings);
+  const bool saved = store.Save();
   Check(quenta::SystemFileLayer().TempsOf(path).empty());
-  const std::string saved = quenta::sim::ReadWholeFile(path).value_or(std::string());
-  if (saved != original) {
+  const std::string onDisk = quenta::sim::ReadWholeFile(path).value_or(std::string());
+  Check(saved || onDisk == original);
+  if (onDisk != original) {
     quenta::ProfileStore again(path);
     Check(again.GetInt("Fuzz", "Value", value == 0 ? 1 : 0) == value);
   }

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -12,30 +14,52 @@ std::uint64_t Mix(std::uint64_t state, std::uint64_t word) {
 }
 }  // namespace
 
+std::uint32_t ComputerTagOf(const std::string& name) {
+  std::uint32_t tag = 2166136261u;
+  for (const char c : name) {
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    tag = (tag ^ static_cast<unsigned char>(lower)) * 16777619u;
+  }
+  return tag;
+}
+
 bool operator==(const FileSnapshot& a, const FileSnapshot& b) {
   return a.state == b.state && a.size == b.size && a.modified == b.modified && a.hash == b.hash;
 }
 
 std::string TempPathFor(const std::string& profile, std::uint32_t process, std::uint32_t save) {
-  return TempPrefixFor(profile) + std::to_string(process) + "-" + std::to_string(save) + ".tmp";
+  char computer[9];
+  std::snprintf(computer, sizeof computer, "%08x", static_cast<unsigned>(CurrentComputerTag()));
+  return TempPrefixFor(profile) + std::to_string(process) + "-" + std::to_string(save) + "-" + computer + ".tmp";
 }
 
 std::string TempPrefixFor(const std::string& profile) { return profile + ".quenta-save."; }
 
-bool ParseTempTail(const std::string& tail, std::uint32_t& process) {
-  process = 0;
+bool ParseTempTail(const std::string& tail, TempFile& temp) {
+  temp.process = 0;
+  temp.otherComputer = false;
   if (tail == "tmp") return true;
-  const std::size_t dash = tail.find('-');
   const std::size_t dot = tail.find('.');
-  const auto digits = [&](std::size_t from, std::size_t to) {
-    return to > from && to - from <= 10 && tail.find_first_not_of("0123456789", from) == to;
+  if (dot == std::string::npos || tail.compare(dot, std::string::npos, ".tmp") != 0) return false;
+  // Up to three fields: process, save and, from this version on, the computer.
+  std::size_t from = 0;
+  std::string fields[3];
+  int count = 0;
+  for (; count < 3 && from <= dot; ++count) {
+    const std::size_t dash = std::min(tail.find('-', from), dot);
+    fields[count] = tail.substr(from, dash - from);
+    from = dash + 1;
+  }
+  const auto digits = [](const std::string& field, const char* allowed, std::size_t most) {
+    return !field.empty() && field.size() <= most && field.find_first_not_of(allowed) == std::string::npos;
   };
-  if (dash == std::string::npos || dot == std::string::npos || tail.compare(dot, std::string::npos, ".tmp") != 0 ||
-      !digits(0, dash) || !digits(dash + 1, dot))
+  if (from <= dot || count < 2 || !digits(fields[0], "0123456789", 10) || !digits(fields[1], "0123456789", 10) ||
+      (count == 3 && (fields[2].size() != 8 || !digits(fields[2], "0123456789abcdef", 8))))
     return false;
-  const unsigned long long id = std::stoull(tail.substr(0, dash));
+  const unsigned long long id = std::stoull(fields[0]);
   if (id > 0xFFFFFFFFu) return false;
-  process = static_cast<std::uint32_t>(id);
+  temp.process = static_cast<std::uint32_t>(id);
+  temp.otherComputer = count == 3 && std::stoul(fields[2], nullptr, 16) != CurrentComputerTag();
   return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
 #include "profile/atomic_file.h"
 
@@ -36,6 +37,48 @@ bool ReadChunks(int fd, Take take) {
   }
 }
 
+class FdCloser {
+ public:
+  explicit FdCloser(int fd) : fd_(fd) {}
+  ~FdCloser() { close(fd_); }
+  FdCloser(const FdCloser&) = delete;
+  FdCloser& operator=(const FdCloser&) = delete;
+
+ private:
+  int fd_;
+};
+
+// A read lease is refused while any process has the file open for writing,
+// and while it is held a writer's open waits: what the file holds cannot
+// change under it. Where leases are not offered, nothing is known.
+class ReadLease {
+ public:
+  explicit ReadLease(int fd) : fd_(fd) {
+    // A writer's open breaks the lease with a signal; the default one, SIGIO,
+    // would end the process. Releasing a lease forgets this, so it is set each time.
+    fcntl(fd, F_SETSIG, SIGURG);
+    if (fcntl(fd, F_SETLEASE, F_RDLCK) == 0) {
+      held_ = true;
+    } else {
+      refused_ = errno == EAGAIN;
+    }
+  }
+  ~ReadLease() {
+    if (held_) fcntl(fd_, F_SETLEASE, F_UNLCK);
+  }
+  ReadLease(const ReadLease&) = delete;
+  ReadLease& operator=(const ReadLease&) = delete;
+
+  bool Refused() const { return refused_; }
+  // False once a writer's open waits for the lease.
+  bool Undisturbed() const { return !held_ || fcntl(fd_, F_GETLEASE) == F_RDLCK; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+  bool refused_ = false;
+};
+
 class PosixFileLayer final : public FileLayer {
  public:
   FileSnapshot Snapshot(const std::string& path) override {
@@ -45,8 +88,13 @@ class PosixFileLayer final : public FileLayer {
       snapshot.state = errno == ENOENT ? FileSnapshot::State::Missing : FileSnapshot::State::Unreadable;
       return snapshot;
     }
-    snapshot.state = ReadInto(fd, snapshot) ? FileSnapshot::State::Present : FileSnapshot::State::Unreadable;
-    close(fd);
+    FdCloser closer(fd);
+    const ReadLease lease(fd);
+    if (lease.Refused()) {
+      snapshot.state = FileSnapshot::State::BeingWritten;
+    } else {
+      snapshot.state = ReadInto(fd, snapshot) ? FileSnapshot::State::Present : FileSnapshot::State::Unreadable;
+    }
     return snapshot;
   }
 
@@ -54,6 +102,8 @@ class PosixFileLayer final : public FileLayer {
     bytes.clear();
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    struct stat info;
+    if (fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
     const bool read = ReadChunks(fd, [&](const char* data, std::size_t size) { bytes.append(data, size); });
     close(fd);
     return read;
@@ -85,12 +135,39 @@ class PosixFileLayer final : public FileLayer {
     return Created::Failed;
   }
 
-  bool Replace(const std::string& source, const std::string& target) override {
+  Replaced Replace(const std::string& source, const std::string& target, const FileSnapshot& expected) override {
+    if (expected.state == FileSnapshot::State::Missing) {
+      // A new profile never takes the place of one that appeared meanwhile.
+      if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) != 0)
+        return errno == EEXIST ? Replaced::Changed : Replaced::Failed;
+      SyncFolderOf(target);
+      return Replaced::Done;
+    }
+    const int fd = open(target.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT ? Replaced::Changed : Replaced::Failed;
+    FdCloser closer(fd);
+    // From here to the end the lease keeps writers out, so what is checked stays true.
+    const ReadLease lease(fd);
+    FileSnapshot now;
+    now.state = FileSnapshot::State::Present;
+    if (lease.Refused() || !ReadInto(fd, now) || now != expected) return Replaced::Changed;
     struct stat info;
-    if (stat(target.c_str(), &info) == 0) chmod(source.c_str(), info.st_mode & 07777);
-    if (rename(source.c_str(), target.c_str()) != 0) return false;
+    if (fstat(fd, &info) == 0) chmod(source.c_str(), info.st_mode & 07777);
+    // Exchanged, the old profile keeps a name until it is known that no one writes it.
+    const bool exchanged = renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0;
+    if (!exchanged && ((errno != EINVAL && errno != ENOSYS) || rename(source.c_str(), target.c_str()) != 0))
+      return Replaced::Failed;
+    if (exchanged && !lease.Undisturbed()) {
+      // A program that opened the old profile to write it just before the
+      // exchange waits for the lease: its save must land under the name.
+      if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        unlink(source.c_str());
+        return Replaced::Changed;
+      }
+    }
+    if (exchanged) unlink(source.c_str());
     SyncFolderOf(target);
-    return true;
+    return Replaced::Done;
   }
 
   std::vector<TempFile> TempsOf(const std::string& profile) override {
@@ -106,7 +183,7 @@ class PosixFileLayer final : public FileLayer {
       TempFile temp;
       struct stat info;
       temp.path = folder + "/" + name;
-      if (name.compare(0, prefix.size(), prefix) != 0 || !ParseTempTail(name.substr(prefix.size()), temp.process) ||
+      if (name.compare(0, prefix.size(), prefix) != 0 || !ParseTempTail(name.substr(prefix.size()), temp) ||
           lstat(temp.path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         continue;
       temp.modified = Nanoseconds(info.st_mtim);
@@ -140,7 +217,18 @@ class PosixFileLayer final : public FileLayer {
 
 }  // namespace
 
+std::string FilePathFromHostText(const std::string& hostText) { return hostText; }
+
 std::uint32_t CurrentProcessId() { return static_cast<std::uint32_t>(getpid()); }
+
+std::uint32_t CurrentComputerTag() {
+  static const std::uint32_t tag = [] {
+    char name[256] = {};
+    gethostname(name, sizeof name - 1);
+    return ComputerTagOf(name);
+  }();
+  return tag;
+}
 
 bool ProcessMayBeRunning(std::uint32_t process) {
   // 0 and ids beyond pid_t would name a process group or every process.

@@ -52,27 +52,22 @@ bool ReadChunks(HANDLE file, Take take) {
 
 // Shares everything: the host may hold the file open while we look.
 HANDLE OpenToRead(const std::string& path) {
-  return CreateFileW(WideFromAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  return CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Shares reading only: refused while another program has the file open for
+// writing, and while it is open no one else can open it so.
+HANDLE OpenUnwritten(const std::wstring& path) {
+  return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                     nullptr);
 }
 
 class Win32FileLayer final : public FileLayer {
  public:
   explicit Win32FileLayer(SaveCalls& calls) : calls_(calls) {}
 
-  FileSnapshot Snapshot(const std::string& path) override {
-    FileSnapshot snapshot;
-    const HANDLE file = OpenToRead(path);
-    if (file == INVALID_HANDLE_VALUE) {
-      const DWORD error = GetLastError();
-      const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-      snapshot.state = missing ? FileSnapshot::State::Missing : FileSnapshot::State::Unreadable;
-      return snapshot;
-    }
-    HandleCloser closer(file);
-    snapshot.state = ReadInto(file, snapshot) ? FileSnapshot::State::Present : FileSnapshot::State::Unreadable;
-    return snapshot;
-  }
+  FileSnapshot Snapshot(const std::string& path) override { return SnapshotOf(WideFromUtf8(path)); }
 
   bool ReadAll(const std::string& path, std::string& bytes) override {
     bytes.clear();
@@ -84,17 +79,17 @@ class Win32FileLayer final : public FileLayer {
 
   bool IsReadOnly(const std::string& path) override {
     DWORD attributes = 0;
-    return calls_.Attributes(WideFromAnsi(path), attributes) == ERROR_SUCCESS &&
+    return calls_.Attributes(WideFromUtf8(path), attributes) == ERROR_SUCCESS &&
            (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   }
 
   bool Remove(const std::string& path) override {
-    const std::wstring wide = WideFromAnsi(path);
+    const std::wstring wide = WideFromUtf8(path);
     return Retried([&] { return calls_.Delete(wide); }) == ERROR_SUCCESS;
   }
 
   Created CreateDurably(const std::string& path, const std::string& bytes) override {
-    const std::wstring wide = WideFromAnsi(path);
+    const std::wstring wide = WideFromUtf8(path);
     HANDLE file = INVALID_HANDLE_VALUE;
     const DWORD opened = Retried([&] { return calls_.Create(wide, file); });
     if (opened == ERROR_FILE_EXISTS || opened == ERROR_ALREADY_EXISTS) return Created::NameTaken;
@@ -105,24 +100,40 @@ class Win32FileLayer final : public FileLayer {
     return Created::Failed;
   }
 
-  bool Replace(const std::string& source, const std::string& target) override {
-    const std::wstring from = WideFromAnsi(source);
-    const std::wstring to = WideFromAnsi(target);
-    const DWORD error = Retried([&] { return PutInPlace(from, to); });
-    if (error == ERROR_SUCCESS) return true;
+  Replaced Replace(const std::string& source, const std::string& target, const FileSnapshot& expected) override {
+    const std::wstring from = WideFromUtf8(source);
+    const std::wstring to = WideFromUtf8(target);
+    const bool fresh = expected.state == FileSnapshot::State::Missing;
+    bool movedAway = false;  // our own replace took the profile from its name: the temp must take it
+    DWORD error = ERROR_SUCCESS;
+    // Each try looks again first: a save the host finished during a pause is
+    // never written over with a document made before it.
+    for (DWORD pause = kFirstPauseMs;; pause *= 2) {
+      if (!movedAway && SnapshotOf(to) != expected) return Replaced::Changed;
+      error = fresh || movedAway ? calls_.Move(from, to) : ReplaceOrMove(from, to, movedAway);
+      const DWORD left = BudgetLeft();
+      if (!IsPassing(error) || left == 0) break;
+      calls_.Pause(pause < left ? pause : left);
+    }
+    if (error == ERROR_SUCCESS) return Replaced::Done;
+    if (movedAway) return Replaced::Failed;
+    // A new profile meets one that appeared meanwhile; an old one vanished.
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || (!fresh && error == ERROR_FILE_NOT_FOUND))
+      return Replaced::Changed;
     // Still refused: the profile is held open without delete sharing, which
     // no replace gets past while it lasts; a write in place does.
-    return (error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED) &&
-           WriteInPlace(source, to);
+    if (!fresh && (error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED))
+      return WriteInPlace(source, to, expected);
+    return Replaced::Failed;
   }
 
   std::vector<TempFile> TempsOf(const std::string& profile) override {
     std::vector<TempFile> temps;
-    const std::string prefix = TempPrefixFor(profile);
-    const std::string folder = prefix.substr(0, prefix.find_last_of("\\/:") + 1);
-    const std::wstring namePrefix = WideFromAnsi(prefix.substr(folder.size()));
+    const std::wstring prefix = WideFromUtf8(TempPrefixFor(profile));
+    const std::wstring folder = prefix.substr(0, FileNameStart(prefix));
+    const std::wstring namePrefix = prefix.substr(folder.size());
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW(WideFromAnsi(prefix + "*").c_str(), &found);
+    const HANDLE search = FindFirstFileW((prefix + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return temps;
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
@@ -133,10 +144,9 @@ class Win32FileLayer final : public FileLayer {
       // The pattern also matches short names, and names match without regard to case.
       if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || name.size() <= namePrefix.size() ||
           CompareStringOrdinal(name.c_str(), prefixLength, namePrefix.c_str(), prefixLength, TRUE) != CSTR_EQUAL ||
-          !ParseTempTail(AnsiFromWide(name.c_str() + prefixLength, static_cast<int>(name.size()) - prefixLength),
-                         temp.process))
+          !ParseTempTail(Utf8FromWide(name.substr(namePrefix.size())), temp))
         continue;
-      temp.path = folder + AnsiFromWide(name.c_str(), static_cast<int>(name.size()));
+      temp.path = Utf8FromWide(folder + name);
       temp.modified = Stamp(found.ftLastWriteTime);
       temp.ageSeconds = (Stamp(now) - temp.modified) / 10000000;
       temps.push_back(temp);
@@ -180,31 +190,55 @@ class Win32FileLayer final : public FileLayer {
     return error == ERROR_SUCCESS && closed == ERROR_SUCCESS;
   }
 
-  // The temp, whole, stays the backup until the profile's new bytes are on
-  // disk: a write cut short leaves a profile that the next start sees as the
-  // beginning of the temp, and puts the temp in its place.
-  bool WriteInPlace(const std::string& source, const std::wstring& to) {
-    std::string bytes;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    bool cut = false;
-    if (!ReadAll(source, bytes) || calls_.OpenInPlace(to, file) != ERROR_SUCCESS || !WriteAndClose(file, bytes, cut))
-      return false;
-    Remove(source);
-    return true;
+  FileSnapshot SnapshotOf(const std::wstring& path) {
+    FileSnapshot snapshot;
+    const HANDLE file = OpenUnwritten(path);
+    if (file == INVALID_HANDLE_VALUE) {
+      const DWORD error = GetLastError();
+      const bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+      snapshot.state = missing                             ? FileSnapshot::State::Missing
+                       : error == ERROR_SHARING_VIOLATION ? FileSnapshot::State::BeingWritten
+                                                          : FileSnapshot::State::Unreadable;
+      return snapshot;
+    }
+    HandleCloser closer(file);
+    snapshot.state = ReadInto(file, snapshot) ? FileSnapshot::State::Present : FileSnapshot::State::Unreadable;
+    return snapshot;
   }
 
-  // ReplaceFileW keeps the profile's attributes and security; it needs an existing target.
-  DWORD PutInPlace(const std::wstring& from, const std::wstring& to) {
-    DWORD attributes = 0;
-    if (calls_.Attributes(to, attributes) != ERROR_FILE_NOT_FOUND) {
-      const DWORD error = calls_.Replace(to, from);
-      // 1176 and 1177 leave the profile gone from its name (1177 keeps it
-      // under another one) and the temp whole; so does a profile that vanished
-      // since the look-up. The temp then takes the free name.
-      if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2 &&
-          error != ERROR_FILE_NOT_FOUND)
-        return error;
+  // The temp, whole, stays the backup until the profile's new bytes are on
+  // disk: a write cut short leaves a profile that the next start sees as the
+  // beginning of the temp, and puts the temp in its place. The profile is
+  // checked and written under one handle that keeps other writers out.
+  Replaced WriteInPlace(const std::string& source, const std::wstring& to, const FileSnapshot& expected) {
+    std::string bytes;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!ReadAll(source, bytes)) return Replaced::Failed;
+    const DWORD opened = calls_.OpenInPlace(to, file);
+    if (opened != ERROR_SUCCESS) return opened == ERROR_SHARING_VIOLATION ? Replaced::Changed : Replaced::Failed;
+    FileSnapshot now;
+    now.state = FileSnapshot::State::Present;
+    if (!ReadInto(file, now) || now != expected) {
+      calls_.Close(file);
+      return Replaced::Changed;
     }
+    bool cut = false;
+    if (calls_.Empty(file) != ERROR_SUCCESS) {
+      calls_.Close(file);
+      return Replaced::Failed;
+    }
+    if (!WriteAndClose(file, bytes, cut)) return Replaced::Failed;
+    Remove(source);
+    return Replaced::Done;
+  }
+
+  // ReplaceFileW keeps the profile's attributes and security.
+  DWORD ReplaceOrMove(const std::wstring& from, const std::wstring& to, bool& movedAway) {
+    const DWORD error = calls_.Replace(to, from);
+    // 1176 and 1177 leave the profile gone from its name (1177 keeps it under
+    // another one) and the temp whole: the temp then takes the free name.
+    if (error != ERROR_UNABLE_TO_MOVE_REPLACEMENT && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) return error;
+    movedAway = true;
     return calls_.Move(from, to);
   }
 
@@ -240,9 +274,15 @@ DWORD SaveCalls::Create(const std::wstring& path, HANDLE& file) {
 }
 
 DWORD SaveCalls::OpenInPlace(const std::wstring& path, HANDLE& file) {
-  file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, TRUNCATE_EXISTING,
+  file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
   return ErrorUnless(file != INVALID_HANDLE_VALUE);
+}
+
+DWORD SaveCalls::Empty(HANDLE file) {
+  LARGE_INTEGER start;
+  start.QuadPart = 0;
+  return ErrorUnless(SetFilePointerEx(file, start, nullptr, FILE_BEGIN) && SetEndOfFile(file));
 }
 
 DWORD SaveCalls::Write(HANDLE file, const char* data, DWORD size) {
@@ -276,7 +316,19 @@ FileLayer& SystemFileLayer() {
   return layer;
 }
 
+std::string FilePathFromHostText(const std::string& hostText) { return Utf8FromWide(WideFromAnsi(hostText)); }
+
 std::uint32_t CurrentProcessId() { return GetCurrentProcessId(); }
+
+std::uint32_t CurrentComputerTag() {
+  static const std::uint32_t tag = [] {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!GetComputerNameW(name, &length)) length = 0;
+    return ComputerTagOf(Utf8FromWide(std::wstring(name, length)));
+  }();
+  return tag;
+}
 
 bool ProcessMayBeRunning(std::uint32_t process) {
   if (process == 0) return true;

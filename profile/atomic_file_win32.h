@@ -20,9 +20,11 @@ class SaveCalls {
   virtual DWORD Delete(const std::wstring& path);
   // Creates the file, which must not exist yet, for writing, shared with nobody.
   virtual DWORD Create(const std::wstring& path, HANDLE& file);
-  // Opens the existing file for writing and empties it, sharing reading and
-  // writing with whoever holds it open.
+  // Opens the existing file for reading and writing, sharing reading only:
+  // refused while another program writes it, and keeps others from writing.
   virtual DWORD OpenInPlace(const std::wstring& path, HANDLE& file);
+  // Empties an open file.
+  virtual DWORD Empty(HANDLE file);
   virtual DWORD Write(HANDLE file, const char* data, DWORD size);
   virtual DWORD Flush(HANDLE file);
   virtual DWORD Close(HANDLE file);

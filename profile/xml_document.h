@@ -3,6 +3,7 @@
 // the life of the document that handed them out.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,9 @@ class XmlDocument {
   virtual void RemoveChild(XmlElement parent, XmlElement child) = 0;
   // The whole document as the bytes of its file, in the encoding it was loaded in.
   virtual bool Serialize(std::string& bytes) = 0;
+  // A digest of everything the document holds but its XML declaration,
+  // whatever the file's encoding and layout: the same content gives the same digest.
+  virtual bool ContentDigest(std::uint64_t& digest) = 0;
 };
 
 // Null when the platform cannot create a document object.

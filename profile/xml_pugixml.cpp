@@ -1,7 +1,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <pugixml.hpp>
+#include <string_view>
 #include <vector>
 
 #include "profile/atomic_file.h"
@@ -87,6 +89,24 @@ void RemoveSubtree(pugi::xml_node parent, pugi::xml_node subtree) {
   parent.remove_child(subtree);
 }
 
+// Every node but the declaration, by its place in the tree, kind, name, value and attributes.
+struct ContentHash : pugi::xml_tree_walker {
+  std::uint64_t value = 0;
+  void Add(std::uint64_t word) { value = (value ^ word) * 0x9E3779B97F4A7C15u + 0x632BE59BD9B4E019u; }
+  void Add(const char* text) { Add(std::hash<std::string_view>()(text)); }
+  bool for_each(pugi::xml_node& node) override {
+    if (node.type() == pugi::node_declaration) return true;
+    Add(static_cast<std::uint64_t>(depth()) << 8 | static_cast<std::uint64_t>(node.type()));
+    Add(node.name());
+    Add(node.value());
+    for (const pugi::xml_attribute attribute : node.attributes()) {
+      Add(attribute.name());
+      Add(attribute.value());
+    }
+    return true;
+  }
+};
+
 struct StringWriter : pugi::xml_writer {
   explicit StringWriter(std::string& out) : bytes(out) {}
   void write(const void* data, std::size_t size) override { bytes.append(static_cast<const char*>(data), size); }
@@ -107,7 +127,6 @@ class PugiDocument final : public XmlDocument {
     }
     encoding_ = result.encoding;
     byteOrderMark_ = StartsWithByteOrderMark(source_);
-    loaded_ = true;
     return true;
   }
 
@@ -163,12 +182,20 @@ class PugiDocument final : public XmlDocument {
   }
 
   bool Serialize(std::string& bytes) override {
-    // A profile read from disk keeps its own layout; a new one is indented.
-    unsigned flags = loaded_ ? pugi::format_raw : pugi::format_default;
+    // A profile keeps its own layout; a new one gets none, so that it reads
+    // back as the very content it was made of.
+    unsigned flags = pugi::format_raw;
     if (byteOrderMark_) flags |= pugi::format_write_bom;
     StringWriter writer{bytes};
     bytes.clear();
-    document_.save(writer, "  ", flags, encoding_);
+    document_.save(writer, "", flags, encoding_);
+    return true;
+  }
+
+  bool ContentDigest(std::uint64_t& digest) override {
+    ContentHash hash;
+    document_.traverse(hash);
+    digest = hash.value;
     return true;
   }
 
@@ -202,7 +229,6 @@ class PugiDocument final : public XmlDocument {
     source_.clear();
     encoding_ = pugi::encoding_utf8;
     byteOrderMark_ = false;
-    loaded_ = false;
   }
 
   std::string source_;  // the parsed file; the document points into it
@@ -210,7 +236,6 @@ class PugiDocument final : public XmlDocument {
   std::vector<Entry> entries_;
   pugi::xml_encoding encoding_ = pugi::encoding_utf8;
   bool byteOrderMark_ = false;
-  bool loaded_ = false;
 };
 
 }  // namespace

@@ -54,7 +54,7 @@ case_() {
 native="cmake make g++ libpugixml-dev libgmock-dev libbenchmark-dev"
 case_ new-machine-demo "" "" 3 "install -y -q --no-install-recommends ${native//+/\\+} .*cmake --preset native" "" -- demo
 case_ install-is-a-stage "" "" 3 "set-up	packages for \./dev demo	[0-9.]+	0	" "" -- demo
-case_ wine-group-read-whole "" "" 3 "libxxf86vm1 xvfb xauth x11-apps imagemagick" "" -- docs
+case_ wine-group-read-whole "" "" 3 "libxxf86vm1 xvfb xauth locales x11-apps imagemagick" "" -- docs
 case_ nothing-missing "$native" "" 3 "cmake --preset native" "apt-get" -- demo
 case_ install-fails "" "libgmock-dev xauth" 1 "could not install libgmock-dev \(" "cmake --" -- demo
 case_ test-stops-when-install-fails "" "xauth" 1 "could not install xauth \(.*stopped" "cmake --" -- test wine

@@ -1,5 +1,5 @@
-// A profile file of its own for each test, named as the host names it, and
-// ways to look into the saved file without the store.
+// A profile file of its own for each test, and ways to look into the saved
+// file without the store.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -26,25 +26,18 @@ inline void MakeOlder(const std::string& path, std::chrono::minutes by) {
   std::filesystem::last_write_time(path, std::filesystem::last_write_time(path) - by);
 }
 
-// The store as an entry point uses it: loaded at construction, saved when
-// the test's scope ends.
-class ScopedStore : public ProfileStore {
- public:
-  explicit ScopedStore(const std::string& profileName) : ProfileStore(profileName) {}
-  ~ScopedStore() override { Save(); }
-};
-
-// The same with another file layer or document.
+// The store with another file layer or document.
 class TestStore : public ProfileStore {
  public:
-  TestStore(const std::string& profileName, FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
-      : ProfileStore(profileName, files, createDocument) {}
-  ~TestStore() override { Save(); }
+  TestStore(const std::string& profile, FileLayer& files, DocumentFactory createDocument = &CreateXmlDocument)
+      : ProfileStore(profile, files, createDocument) {}
 };
+
+// One store's whole life, as an entry point makes it; false when its save was refused.
+inline bool SaveOnce(const std::string& profile) { return ProfileStore(profile).Save(); }
 
 class ProfileFixture : public ::testing::Test {
  protected:
-
   void WriteProfile(const std::string& xml) const { WriteFile(profile_, xml); }
   std::string SavedProfile() const { return ReadFile(profile_); }
 
@@ -69,7 +62,6 @@ class ProfileFixture : public ::testing::Test {
 
   TempFolder folder_;
   const std::string profile_ = folder_.File("Mill.xml");
-  std::string ProfileName = profile_;  // what the host named: a test may name another
 };
 
 // The same, with settings as at load.

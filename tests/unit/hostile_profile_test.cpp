@@ -27,17 +27,17 @@ class HostileProfileTest : public SettingsProfileFixture {
  protected:
   // SetProName's re-save, PostInitControl's load, then Config's load and save.
   void RunEntryPoints() {
-    { ScopedStore store(ProfileName); }
+    SaveOnce(profile_);
     {
-      ScopedStore store(ProfileName);
+      ProfileStore store(profile_);
       LoadSettings(store, Settings);
+      store.Save();
     }
     loaded_ = Settings;
-    {
-      ScopedStore store(ProfileName);
-      LoadSettings(store, Settings);
-      SaveSettings(store, Settings);
-    }
+    ProfileStore store(profile_);
+    LoadSettings(store, Settings);
+    SaveSettings(store, Settings);
+    store.Save();
   }
 
   // A profile the document layer refuses: the host's bytes exactly as they
@@ -123,19 +123,37 @@ TEST_F(HostileProfileTest, AUtf8ByteOrderMarkIsRead) {
   ExpectSavedWhole("<Host>marker</Host>");
 }
 
-TEST_F(HostileProfileTest, AUtf16ProfileIsReadAndSavedInUtf16) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine's DOM saves a UTF-16 document as 8-bit text under its UTF-16 declaration";
-  const std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><profile><Quenta_M2_Pendant><OEM4>78</OEM4>"
-                           "</Quenta_M2_Pendant><Host>marker</Host></profile>";
-  std::string utf16 = "\xFF\xFE";
-  for (char c : text) utf16 += std::string{c, '\0'};
-  WriteProfile(utf16);
-  RunEntryPoints();
-  EXPECT_EQ(loaded_.OEM4, 78);
-  const std::string saved = SavedProfile();
-  EXPECT_EQ(saved.rfind("\xFF\xFE", 0), 0u);
-  EXPECT_NE(saved.find(std::string("m\0a\0r\0k\0e\0r\0", 12)), std::string::npos);
-  EXPECT_EQ(KeyText(kPendantSection, "OEM4"), "78");
+// Ten saves of a profile in UTF-16 and of one in windows-1252: each is read
+// back, keeps the host's text in the file's own encoding, and differs from
+// the one before only in our key.
+TEST_F(HostileProfileTest, AUtf16OrWindows1252ProfileSurvivesTenSavesUnchangedButForOurKey) {
+  // Latin-1 letters: one byte each in windows-1252, the byte and a zero in UTF-16.
+  const std::string text = "<profile><Host>caf\xE9 \xF1</Host><S><K>0</K></S></profile>";
+  for (const bool utf16 : {true, false}) {
+    const auto encode = [&](const std::string& latin1) {
+      std::string bytes;
+      for (char c : latin1) bytes += utf16 ? std::string{c, '\0'} : std::string{c};
+      return bytes;
+    };
+    const std::string declaration =
+        std::string("<?xml version=\"1.0\" encoding=\"") + (utf16 ? "UTF-16" : "windows-1252") + "\"?>";
+    WriteProfile((utf16 ? "\xFF\xFE" : "") + encode(declaration + text));
+    std::string first;
+    for (int save = 1; save <= 10; ++save) {
+      ProfileStore store(profile_);
+      EXPECT_EQ(store.GetInt("S", "K", -1), save - 1);
+      store.SetInt("S", "K", save % 10);
+      ASSERT_TRUE(store.Save());
+      std::string saved = SavedProfile();
+      const std::size_t value = saved.find(encode("<K>")) + encode("<K>").size();
+      ASSERT_LT(value, saved.size());
+      saved.replace(value, encode("0").size(), encode("x"));
+      if (save == 1) first = saved;
+      EXPECT_EQ(saved, first) << "save " << save;
+    }
+    EXPECT_NE(first.find(encode("<Host>caf\xE9 \xF1</Host>")), std::string::npos) << first;
+    EXPECT_EQ(first.rfind("\xFF\xFE", 0) == 0, utf16);
+  }
 }
 
 TEST_F(HostileProfileTest, AnEntityBombIsRefusedWhole) {
@@ -195,7 +213,7 @@ TEST_F(HostileProfileTest, HugeNumbersReadAsTheNearestLimit) {
       "<OEM3>" + Repeat("9", 100000) + "</OEM3><OEM4>70000</OEM4></Quenta_M2_Pendant></profile>";
   WriteProfile(original);
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM1", 0), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM2", 0), std::numeric_limits<std::int32_t>::min());
     EXPECT_EQ(store.GetInt(kPendantSection, "OEM3", 0), std::numeric_limits<std::int32_t>::max());

@@ -53,10 +53,8 @@ TEST_F(PendantSettingsTest, AProfileWithoutTheKeysLoadsTheDefaults) {
   Settings.Macro3 = 9;
   Settings.OEM4 = 9;
   Settings.Yreverse = true;
-  {
-    ScopedStore store(ProfileName);
-    LoadSettings(store, Settings);
-  }
+  ProfileStore store(profile_);
+  LoadSettings(store, Settings);
   EXPECT_EQ(Settings.BUTTON[0], 0);
   EXPECT_EQ(Settings.BUTTON[2], 0);
   EXPECT_EQ(Settings.Macro3, 0);
@@ -90,10 +88,8 @@ TEST_F(PendantSettingsTest, NumbersKeepTheirLow16BitsAndFlagsBecome0Or1) {
       "<profile><Quenta_M1_Pendant><BUTTON0>80</BUTTON0><BUTTON2>7</BUTTON2></Quenta_M1_Pendant>"
       "<Quenta_M2_Pendant><OEM1>65535</OEM1><Macro2>70000</Macro2><Macro4>-3</Macro4>"
       "<Xreverse>5</Xreverse><Yreverse>0</Yreverse></Quenta_M2_Pendant></profile>");
-  {
-    ScopedStore store(ProfileName);
-    LoadSettings(store, Settings);
-  }
+  ProfileStore store(profile_);
+  LoadSettings(store, Settings);
   EXPECT_EQ(Settings.BUTTON[0], 80);
   EXPECT_EQ(Settings.OEM1, -1);
   EXPECT_EQ(Settings.Macro2, 4464);

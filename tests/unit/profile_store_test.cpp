@@ -16,10 +16,11 @@ using ProfileStoreTest = ProfileFixture;
 TEST_F(ProfileStoreTest, WorksUnderTheHostsOwnRootAndKeepsItsName) {
   WriteProfile("<Mill><Host>1</Host></Mill>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt("S", "K", 9), 9);
     EXPECT_TRUE(store.SetInt("S", "K", 3));
     EXPECT_EQ(store.GetInt("S", "K", 9), 3);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "K"), "3");
   EXPECT_LT(At("<Mill>"), At("<Host>1</Host>"));
@@ -30,9 +31,10 @@ TEST_F(ProfileStoreTest, WorksUnderTheHostsOwnRootAndKeepsItsName) {
 TEST_F(ProfileStoreTest, MissingSectionOrKeyGivesTheDefaultAndCreatesNothing) {
   WriteProfile("<profile><S><A>1</A></S></profile>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt("T", "A", 5), 5);
     EXPECT_EQ(store.GetInt("S", "B", -6), -6);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_FALSE(Has("<T"));
   EXPECT_FALSE(Has("<B"));
@@ -44,7 +46,7 @@ TEST_F(ProfileStoreTest, ReadsTheLeadingIntegerAndLeavesTheTextAlone) {
       "<profile><S><a>42</a><b>-7</b><c>12abc</c><d>abc</d><e>\n  8\n</e><f>+3</f>"
       "<g>99999999999</g><h>-99999999999</h></S></profile>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt("S", "a", 0), 42);
     EXPECT_EQ(store.GetInt("S", "b", 0), -7);
     EXPECT_EQ(store.GetInt("S", "c", 0), 12);
@@ -53,6 +55,7 @@ TEST_F(ProfileStoreTest, ReadsTheLeadingIntegerAndLeavesTheTextAlone) {
     EXPECT_EQ(store.GetInt("S", "f", 0), 3);
     EXPECT_EQ(store.GetInt("S", "g", 0), std::numeric_limits<std::int32_t>::max());
     EXPECT_EQ(store.GetInt("S", "h", 0), std::numeric_limits<std::int32_t>::min());
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "c"), "12abc");
   EXPECT_EQ(KeyText("S", "d"), "abc");
@@ -62,10 +65,11 @@ TEST_F(ProfileStoreTest, ReadsTheLeadingIntegerAndLeavesTheTextAlone) {
 TEST_F(ProfileStoreTest, AnEmptyKeyReadsAsTheDefaultAndIsGoneAfterTheSave) {
   WriteProfile("<profile><S><A/><B></B><C>1</C><D/></S></profile>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt("S", "A", 4), 4);
     EXPECT_EQ(store.GetInt("S", "B", 5), 5);
     EXPECT_EQ(store.GetInt("S", "B", 6), 6);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "A"), std::nullopt);
   EXPECT_EQ(KeyText("S", "B"), std::nullopt);
@@ -76,10 +80,11 @@ TEST_F(ProfileStoreTest, AnEmptyKeyReadsAsTheDefaultAndIsGoneAfterTheSave) {
 TEST_F(ProfileStoreTest, AKeyOfBlanksOnlyIsEmptyWhileTheHostsOtherBlanksStay) {
   WriteProfile("<profile>\n  <Host> x </Host>\n  <S><A> </A><B>\t\r\n </B><C> 7 </C></S>\n</profile>\n");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     EXPECT_EQ(store.GetInt("S", "A", 4), 4);
     EXPECT_EQ(store.GetInt("S", "B", 5), 5);
     EXPECT_EQ(store.GetInt("S", "C", 0), 7);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "A"), std::nullopt);
   EXPECT_EQ(KeyText("S", "B"), std::nullopt);
@@ -90,9 +95,10 @@ TEST_F(ProfileStoreTest, AKeyOfBlanksOnlyIsEmptyWhileTheHostsOtherBlanksStay) {
 TEST_F(ProfileStoreTest, SetIntOnAnExistingKeyKeepsItsPlaceAndMakesNoTwin) {
   WriteProfile("<profile><S><A>1</A><B>2</B><C>3</C></S></profile>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     store.SetInt("S", "B", -12);
     store.SetInt("S", "B", 7);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "B"), "7");
   const std::string saved = SavedProfile();
@@ -104,10 +110,11 @@ TEST_F(ProfileStoreTest, SetIntOnAnExistingKeyKeepsItsPlaceAndMakesNoTwin) {
 TEST_F(ProfileStoreTest, NewSectionsAndKeysFollowInCallOrder) {
   WriteProfile("<profile><Host/></profile>");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     store.SetInt("S1", "k2", 1);
     store.SetInt("S2", "x", 2);
     store.SetInt("S1", "k1", 3);
+    EXPECT_TRUE(store.Save());
   }
   const std::string saved = SavedProfile();
   EXPECT_EQ(saved.find("<S1>"), saved.rfind("<S1>"));
@@ -118,7 +125,7 @@ TEST_F(ProfileStoreTest, NewSectionsAndKeysFollowInCallOrder) {
 }
 
 TEST_F(ProfileStoreTest, AMissingProfileIsCreatedEvenWithoutCalls) {
-  { ScopedStore store(ProfileName); }
+  EXPECT_TRUE(SaveOnce(profile_));
   ASSERT_TRUE(FileExists(profile_));
   EXPECT_TRUE(Has("<profile"));
   EXPECT_EQ(folder_.EntryCount(), 1);
@@ -127,8 +134,9 @@ TEST_F(ProfileStoreTest, AMissingProfileIsCreatedEvenWithoutCalls) {
 TEST_F(ProfileStoreTest, AnEmptyFileStartsAFreshProfile) {
   WriteProfile("");
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     store.SetInt("S", "K", 1);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "K"), "1");
 }
@@ -137,7 +145,7 @@ TEST_F(ProfileStoreTest, OnlyPlainNamesAreLookedUpOrWritten) {
   WriteProfile("<profile><S><K>1</K></S></profile>");
   const std::string before = SavedProfile();
   {
-    ScopedStore store(ProfileName);
+    ProfileStore store(profile_);
     for (const char* bad : {"", "a b", "S/K", "*", "1st", "S|K", "x:y"}) {
       EXPECT_FALSE(store.SetInt(bad, "K", 2)) << bad;
       EXPECT_FALSE(store.SetInt("S", bad, 2)) << bad;
@@ -145,6 +153,7 @@ TEST_F(ProfileStoreTest, OnlyPlainNamesAreLookedUpOrWritten) {
     }
     EXPECT_FALSE(store.SetInt(nullptr, "K", 2));
     EXPECT_EQ(store.GetInt("S", nullptr, 5), 5);
+    EXPECT_TRUE(store.Save());
   }
   EXPECT_EQ(KeyText("S", "K"), "1");
   EXPECT_FALSE(Has("2"));
