@@ -167,7 +167,8 @@ ScenarioConfigRun RunScenarioConfig(void (*config)(), bool ok, const std::vector
           }
           return false;
         }
-        if (recordedBox == nullptr) return false;
+        // A box hidden by its OK is still in its own loop for a moment, before the focus moves back.
+        if (recordedBox == nullptr || GetFocus() == nullptr) return false;
         PressEscape();
         return true;
       });
