@@ -72,8 +72,8 @@ void Config() {
   Guarded("Config", [] {
     quenta::ModuleCore& module = Module();
     module.Config([&module](quenta::PendantSettings& settings) {
-      quenta::RunPropertiesDialog(quenta::ModuleInstance(), quenta::HostRootWindow(module.Host().view),
-                                  quenta::ModuleStemAnsi(), settings);
+      quenta::RunPropertiesDialog(quenta::ModuleInstance(), quenta::HostRootWindow(module.Host().view), module.Name(),
+                                  settings);
     });
   });
 }

@@ -50,6 +50,8 @@ class ModuleCore {
   void Config(const std::function<void(PendantSettings&)>& editSettings);
   void StopPlug();
 
+  // The module's file name without folder and extension.
+  const std::string& Name() const { return moduleStem_; }
   // One line for support.
   void Tell(const std::string& line) const;
   // For the exports: a failure caught at the boundary leaves its trace.

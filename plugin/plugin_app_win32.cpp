@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "plugin/module_instance_win32.h"
+#include "profile/ansi_text_win32.h"
 
 namespace quenta {
 
@@ -20,16 +21,11 @@ std::wstring ModulePathW() {
 }
 
 std::string ModuleStemAnsi() {
-  std::wstring name = ModulePathW();
-  const std::size_t slash = name.find_last_of(L"\\/:");
-  if (slash != std::wstring::npos) name.erase(0, slash + 1);
+  const std::wstring path = ModulePathW();
+  std::wstring name = path.substr(FileNameStart(path));
   const std::size_t dot = name.find_last_of(L'.');
   if (dot != std::wstring::npos) name.erase(dot);
-  if (name.empty()) return {};
-  const int size = WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), nullptr, 0, nullptr, nullptr);
-  std::string stem(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) WideCharToMultiByte(CP_ACP, 0, name.c_str(), static_cast<int>(name.size()), stem.data(), size, nullptr, nullptr);
-  return stem;
+  return AnsiFromWide(name.data(), static_cast<int>(name.size()));
 }
 
 namespace {

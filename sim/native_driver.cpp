@@ -1,6 +1,5 @@
 #include "sim/native_driver.h"
 
-#include "device/pendant_identity.h"
 #include "sim/scripted_dialog.h"
 #include "sim/scripted_host.h"
 
@@ -11,9 +10,7 @@ namespace {
 constexpr std::uint16_t kOtherVendorId = 0x1234;
 constexpr std::uint16_t kOtherProductId = 0x5678;
 
-bool IsPendant(const VirtualDevice& device) {
-  return IsPendantIdentity(device.attributes.vendorId, device.attributes.productId);
-}
+bool IsPendant(const VirtualDevice& device) { return quenta::IsPendant(device.attributes); }
 
 }  // namespace
 
