@@ -4,9 +4,12 @@
 # on when it ends. ctest counts a test as running until its output closes, and
 # a Wine process that the program starts (the desktop, the system services)
 # would hold that output open for as long as it lives, after the program.
+# Wine's own word on a DLL that would not load or an exception nobody caught
+# is let through: without it such a test fails with no line at all.
 out=$(mktemp)
-wine "$@" >"$out" 2>&1
+WINEDEBUG="${WINEDEBUG:+$WINEDEBUG,}err+module,err+seh" wine "$@" >"$out" 2>&1
 status=$?
 cat "$out"
 rm -f "$out"
+[ $status -eq 0 ] || echo "under_wine: $(basename "$1") ended with status $status"
 exit $status
