@@ -70,7 +70,7 @@ TEST_F(WinePluginTest, TheDialogIsOwnedByTheHostsTopLevelWindowAndASecondConfigR
     EXPECT_EQ(OpenConfigDialogs(), 1);
     PressEscape();
   });
-  EXPECT_TRUE(user.Drive(dll->Config));
+  EXPECT_TRUE(user.Drive(dll->Config)) << user.Stuck();
   EXPECT_EQ(g_secondDialogs, 0) << "a second Config opened a second dialog";
   EXPECT_TRUE(IsWindowEnabled(frame.Frame()));
   dll->StopPlug();
@@ -108,7 +108,7 @@ TEST_F(WinePluginTest, ThePendantKeepsWorkingOnThePluginsOwnTimerWhileTheDialogI
         EXPECT_FALSE(driver->TakeWritten().empty()) << "no output report while the dialog was open";
         PressEscape();
       });
-  EXPECT_TRUE(user.Drive(dll->Config));
+  EXPECT_TRUE(user.Drive(dll->Config)) << user.Stuck();
   EXPECT_EQ(seen, std::vector<sim::HostCall>{sim::HostCall::DoButton(1021)});
   dll->StopPlug();
 }

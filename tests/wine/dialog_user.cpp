@@ -7,6 +7,7 @@ namespace {
 DialogUser* g_activeUser = nullptr;
 constexpr UINT kTickMs = 20;
 constexpr int kGiveUpTicks = 500;  // 10 s without progress means the dialog is stuck
+constexpr int kRefocusTicks = 10;  // a box closing hands the focus back well within 200 ms
 
 struct Search {
   HWND owner;
@@ -54,6 +55,27 @@ bool DialogUser::Drive(const std::function<void()>& modal) {
   return !gaveUp_ && next_ == steps_.size();
 }
 
+// The test display has no window manager, and a window another process opens
+// there may take the foreground from the dialog, leaving this thread no focus
+// until somebody clicks the dialog again; a person would, and so does this
+// user. The dialog then gives the focus back to the control that held it.
+void DialogUser::KeepForeground(HWND dialog) {
+  const bool lost = GetFocus() == nullptr && FindMessageBox(dialog) == nullptr && GetForegroundWindow() != dialog;
+  unfocusedTicks_ = lost ? unfocusedTicks_ + 1 : 0;
+  if (unfocusedTicks_ < kRefocusTicks) return;
+  SetForegroundWindow(dialog);
+  unfocusedTicks_ = 0;
+}
+
+std::string DialogUser::Describe(HWND dialog) const {
+  HWND focus = GetFocus();
+  return "step " + std::to_string(next_ + 1) + " of " + std::to_string(steps_.size()) + " waited in vain; dialog " +
+         (dialog != nullptr ? "open" : "absent") + ", message box " +
+         (FindMessageBox(dialog) != nullptr ? "open" : "absent") + ", focus " +
+         (focus == nullptr ? "nowhere" : ClassOf(focus) + " " + std::to_string(GetDlgCtrlID(focus))) +
+         ", foreground " + (GetForegroundWindow() == dialog ? "the dialog" : "elsewhere");
+}
+
 void CALLBACK DialogUser::OnTimer(HWND, UINT, UINT_PTR, DWORD) {
   if (g_activeUser != nullptr) g_activeUser->Tick();
 }
@@ -65,12 +87,14 @@ void DialogUser::Tick() {
   sawDialog_ = sawDialog_ || dialog != nullptr;
   if (++ticks_ > kGiveUpTicks && !gaveUp_) {
     gaveUp_ = true;
+    stuck_ = Describe(dialog);
     if (HWND box = FindMessageBox(dialog)) PostMessageA(box, WM_COMMAND, IDOK, 0);
     if (dialog != nullptr) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
   } else if (dialog != nullptr && !gaveUp_ && next_ < steps_.size() && steps_[next_](dialog)) {
     ++next_;
     ticks_ = 0;
   }
+  if (dialog != nullptr) KeepForeground(dialog);
   busy_ = false;
 }
 

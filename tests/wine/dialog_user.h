@@ -27,17 +27,23 @@ class DialogUser {
   // appeared or a step waited in vain (the dialog is then closed by force).
   bool Drive(const std::function<void()>& modal);
   bool SawDialog() const { return sawDialog_; }
+  // Where the steps stopped when they gave up, for the failure message.
+  const std::string& Stuck() const { return stuck_; }
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD);
   void Tick();
+  void KeepForeground(HWND dialog);
+  std::string Describe(HWND dialog) const;
 
   std::vector<Step> steps_;
   std::size_t next_ = 0;
   int ticks_ = 0;
+  int unfocusedTicks_ = 0;
   bool busy_ = false;
   bool gaveUp_ = false;
   bool sawDialog_ = false;
+  std::string stuck_;
 };
 
 // The open configuration dialog of this thread (caption "02"), or null.

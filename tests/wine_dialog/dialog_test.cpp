@@ -89,7 +89,7 @@ class ConfigDialogTest : public ::testing::Test {
   void Config(DialogUser& user) {
     auto config = Export<void (*)()>("Config");
     ASSERT_NE(config, nullptr);
-    EXPECT_TRUE(user.Drive(config)) << "the dialog did not go through every step";
+    EXPECT_TRUE(user.Drive(config)) << "the dialog did not go through every step: " << user.Stuck();
     EXPECT_EQ(FindConfigDialog(), nullptr);
   }
 
